@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+// What the plain-C++ core needs of the main window. The Qt window implements it; tests use a
+// fake that records every call.
+enum class ChannelButton { On, Off, Cue };
+
+class PanelWindow {
+ public:
+  virtual ~PanelWindow() = default;
+
+  // The selectors, refilled from the shared name tables after a table arrives.
+  virtual void LoadInputCombo() = 0;
+  virtual void LoadConsoleCombo() = 0;
+
+  // Background of a channel button, as a 0x00BBGGRR colour.
+  virtual void SetButtonColour(ChannelButton button, std::uint32_t bgr) = 0;
+
+  // The poll timer tmrPoll.
+  virtual void SetPollTimerEnabled(bool enabled) = 0;
+  virtual void SetPollTimerInterval(std::int32_t milliseconds) = 0;
+
+  // The decode timer tmrDecode: switched on when bytes arrive (no effect while it runs).
+  virtual void EnableDecodeTimer() = 0;
+
+  // Window order: kTopmost (-1) or kNotTopmost (-2); never moves or resizes the window.
+  virtual void SetWindowOrder(std::int32_t insertAfter) = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/ReceiveBuffer.h"
+
+// The program-wide state of the panel: one instance, created by the main window and handed to
+// every unit that reads or writes it. Flags are 16-bit with true = -1 and false = 0, because
+// several tests compare with exactly -1 or exactly 0.
+
+using Flag16 = std::int16_t;
+inline constexpr Flag16 kTrue = -1;
+inline constexpr Flag16 kFalse = 0;
+
+// "No source" / "no console": the lists' "Undefined" entry, sent on the wire unchanged.
+inline constexpr std::int16_t UndefinedSelection = 16383;
+
+// Window order values, as the platform's z-order call takes them.
+inline constexpr std::int32_t kTopmost = -1;
+inline constexpr std::int32_t kNotTopmost = -2;
+
+struct Variables {
+  std::string AppFolder;  // program folder, ends in the platform's separator
+  std::string ServerAddress;
+  std::int32_t ServerPort = 1250;
+  std::int16_t SelectedSource = 1;
+  std::int16_t SelectedConsole = 0;
+  std::int32_t StayOnTopMode = kTopmost;
+  std::int16_t RefreshRate = 1;
+  std::int16_t TimeOut = 20;
+  // Poll timer period in ms and ticks between polls: RefreshRate x 20. Held in 32 bits so
+  // every Refresh Rate the file admits (up to 32500) gives a period without overflow.
+  std::int32_t PollInterval = 20;
+  std::string UserName;
+  std::string Password;
+
+  std::int16_t InputCount = 256;
+  std::vector<std::string> InputNames;
+  std::vector<std::int16_t> InputNumbers;
+  std::vector<std::string> ConsoleNames;
+
+  Flag16 CueActive = kFalse;
+  ReceiveBuffer ReceiveBuffer;
+  Flag16 SocketConnected = kFalse;
+  Flag16 SwitcherConnected = kFalse;
+  std::int16_t PollsOutstanding = 0;
+  std::int16_t PollTicks = 0;
+  std::int32_t InfoRequestFlags = 0;
+  std::int32_t InfoRequestFlags2 = 0;
+  std::int16_t SwitcherType = 0;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The non-blocking TCP client socket the panel talks through. The core sees only this; the
+// real one wraps QTcpSocket, tests use a fake. Its three events (connected, data arrival,
+// disconnected) are delivered on the UI thread by whoever owns the component, which calls
+// TCPComm's handlers.
+class SocketComponent {
+ public:
+  // Last-error code for "would block": no data to read now, or no room to write now.
+  static constexpr std::int16_t kWouldBlock = 24035;
+
+  virtual ~SocketComponent() = default;
+
+  virtual void SetRemoteHost(const std::string& address) = 0;
+  virtual void SetRemotePort(std::int32_t port) = 0;
+  // Starts an attempt and returns at once: 0 when started (or one is already in progress),
+  // anything else when it failed at once. Success is announced by the connected event.
+  virtual int Connect() = 0;
+  // The close action (7): begins closing.
+  virtual void Close() = 0;
+  // The disconnect call: ends the connection.
+  virtual void Disconnect() = 0;
+  virtual bool IsConnected() const = 0;
+  // Returns a count; below 1 means nothing was taken (see LastError).
+  virtual std::int32_t Write(const char* bytes, std::int32_t length) = 0;
+  // How many bytes the last write took.
+  virtual std::int16_t BytesTaken() const = 0;
+  // Reads at most maxLength bytes into area; returns the count, below 1 when nothing was read.
+  virtual std::int32_t Read(char* area, std::int32_t maxLength) = 0;
+  virtual std::int16_t LastError() const = 0;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/PanelWindow.h"
+#include "app/Variables.h"
+#include "protocol/ByteManipulation.h"
+#include "protocol/SocketComponent.h"
+#include "setup/ErrorReporter.h"
+
+// The link to the Server Module: connection and poll timer, everything the panel sends, the
+// receive path, the dispatcher and the handlers of the messages the server sends. Plain C++:
+// it reaches the window, the socket and the error log only through their interfaces.
+class TCPComm {
+ public:
+  TCPComm(Variables& vars, SocketComponent& socket, PanelWindow& window, ErrorReporter& log)
+      : v_(vars), socket_(socket), window_(window), log_(log) {}
+
+  // Connection lifecycle and poll timer.
+  void ConnectToServer();
+  void DisconnectFromServer();
+  void scktSwitcher_Connect();     // the socket's connected event
+  void scktSwitcher_Close();       // the socket's disconnected event
+  void tmrPoll_Timer();            // one tick of the poll timer
+
+  // Outgoing messages.
+  void SendToSwitcher(std::string_view message);
+  void SendInfoRequest(std::int32_t flags, std::int32_t flags2);
+  void SendChannelOnOff(std::int16_t source, std::int16_t action, std::int16_t byte1,
+                        std::int16_t console);
+
+  // Receive path.
+  void scktSwitcher_DataArrival(std::int16_t bytesTotal);  // the socket's data-arrival event
+  void tmrDecode_Timer();                                  // one tick of the decode timer
+  void ProcessReceiveBuffer();
+
+  // Message handlers.
+  void ShowConnection(Flag16 flag);
+  void ProcessTypeRequest(std::string_view message);
+  void ProcessSwitcherType(std::string_view message);
+  void ProcessAlphaTable(std::string_view message);
+  void ProcessChannelOnOff(std::string_view message);
+
+  // How many coming poll-timer ticks would only count (link up, poll moment not yet due).
+  // The window may let that many ticks pass unseen and hand them over with SkipPollTicks, so an
+  // idle panel need not wake on every tick; polls and time-outs land on the same tick as ever.
+  std::int32_t IdlePollTicksAhead() const;
+  void SkipPollTicks(std::int32_t ticks);
+
+  // True when the last dispatcher run consumed nothing: the buffer holds only an incomplete
+  // message, and decoding it again before more bytes arrive would find the same.
+  bool DecodeStalled() const { return decodeStalled_; }
+
+ private:
+  Variables& v_;
+  SocketComponent& socket_;
+  PanelWindow& window_;
+  ErrorReporter& log_;
+  bool decodeStalled_ = false;
+};
+
+// How many times a write that would block is repeated before the message is dropped.
+inline constexpr int kWriteRetryLimit = 10;

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+// The one way failures are recorded. ReportError is called from inside a catch block: it takes
+// the code and description of the failure being handled (std::current_exception()).
+class ErrorReporter {
+ public:
+  virtual ~ErrorReporter() = default;
+  virtual void ReportError(std::string_view message, std::string_view location) = 0;
+};

@@ -1,0 +1,83 @@
+#include "support/Fakes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "setup/Failure.h"
+
+void FakeWindow::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
+  switch (button) {
+    case ChannelButton::On: onColour = bgr; break;
+    case ChannelButton::Off: offColour = bgr; break;
+    case ChannelButton::Cue: cueColour = bgr; break;
+  }
+}
+
+void FakeSocket::SetRemoteHost(const std::string& address) { calls.push_back("host " + address); }
+void FakeSocket::SetRemotePort(std::int32_t port) {
+  calls.push_back("port " + std::to_string(port));
+}
+int FakeSocket::Connect() {
+  calls.push_back("connect");
+  return connectStatus;
+}
+void FakeSocket::Close() { calls.push_back("close"); }
+void FakeSocket::Disconnect() {
+  calls.push_back("disconnect");
+  connected = false;
+}
+
+std::int32_t FakeSocket::Write(const char* bytes, std::int32_t length) {
+  calls.push_back("write");
+  const std::string data(bytes, static_cast<std::size_t>(length));
+  writes.push_back(data);
+  if (!writeAnswers.empty()) {
+    const WriteAnswer answer = writeAnswers.front();
+    writeAnswers.pop_front();
+    if (answer.count != -1) {
+      lastError = answer.error;
+      bytesTaken = answer.taken;
+      return answer.count;
+    }
+  }
+  wire += data;
+  bytesTaken = static_cast<std::int16_t>(length);
+  return length;
+}
+
+std::int32_t FakeSocket::Read(char* area, std::int32_t maxLength) {
+  readMaxima.push_back(maxLength);
+  if (incoming.empty()) {
+    lastError = errorWhenEmpty;
+    return 0;
+  }
+  std::string& chunk = incoming.front();
+  const std::size_t n = std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(maxLength));
+  std::memcpy(area, chunk.data(), n);
+  chunk.erase(0, n);
+  if (chunk.empty()) incoming.pop_front();
+  return static_cast<std::int32_t>(n);
+}
+
+void RecordingReporter::ReportError(std::string_view message, std::string_view location) {
+  Report report{std::string(message), std::string(location), 0, ""};
+  try {
+    if (std::exception_ptr current = std::current_exception()) std::rethrow_exception(current);
+  } catch (const Failure& failure) {
+    report.code = failure.Code();
+    report.description = failure.Description();
+  } catch (const std::exception& other) {
+    report.code = -1;
+    report.description = other.what();
+  } catch (...) {
+    report.code = -1;
+  }
+  reports.push_back(report);
+}
+
+bool RecordingReporter::Has(std::string_view message, std::string_view location) const {
+  return std::any_of(reports.begin(), reports.end(), [&](const Report& r) {
+    return r.message == message && r.location == location;
+  });
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/PanelWindow.h"
+#include "protocol/SocketComponent.h"
+#include "setup/ErrorReporter.h"
+
+// A window that records what the core asked of it.
+class FakeWindow : public PanelWindow {
+ public:
+  void LoadInputCombo() override { ++inputComboLoads; }
+  void LoadConsoleCombo() override { ++consoleComboLoads; }
+  void SetButtonColour(ChannelButton button, std::uint32_t bgr) override;
+  void SetPollTimerEnabled(bool enabled) override { pollTimerEnabled = enabled; }
+  void SetPollTimerInterval(std::int32_t ms) override { pollTimerInterval = ms; }
+  void EnableDecodeTimer() override { decodeTimerEnabled = true; }
+  void SetWindowOrder(std::int32_t insertAfter) override { windowOrders.push_back(insertAfter); }
+
+  int inputComboLoads = 0;
+  int consoleComboLoads = 0;
+  std::uint32_t onColour = 0xF4FFFE;
+  std::uint32_t offColour = 0xF4FFFE;
+  std::uint32_t cueColour = 0xF4FFFE;
+  bool pollTimerEnabled = true;  // a window's poll timer runs from creation
+  std::int32_t pollTimerInterval = 1000;
+  bool decodeTimerEnabled = true;
+  std::vector<std::int32_t> windowOrders;
+};
+
+// A socket that records every request, in order, and answers from scripted values.
+class FakeSocket : public SocketComponent {
+ public:
+  void SetRemoteHost(const std::string& address) override;
+  void SetRemotePort(std::int32_t port) override;
+  int Connect() override;
+  void Close() override;
+  void Disconnect() override;
+  bool IsConnected() const override { return connected; }
+  std::int32_t Write(const char* bytes, std::int32_t length) override;
+  std::int16_t BytesTaken() const override { return bytesTaken; }
+  std::int32_t Read(char* area, std::int32_t maxLength) override;
+  std::int16_t LastError() const override { return lastError; }
+
+  // Bytes that the next reads hand out, one queued chunk per read (a chunk larger than the
+  // read's maximum is handed out in parts).
+  void QueueIncoming(const std::string& bytes) { incoming.push_back(bytes); }
+
+  // Everything written and taken, concatenated, and each write request's bytes.
+  std::string wire;
+  std::vector<std::string> writes;
+  std::vector<std::string> calls;  // "host 1.2.3.4", "port 1250", "connect", "close", ...
+
+  bool connected = false;
+  int connectStatus = 0;
+  // Scripted answers of the next writes: a count (-1 for "take it all"), and with it the last
+  // error and bytes-taken values; once used up every write takes it all.
+  struct WriteAnswer {
+    std::int32_t count;
+    std::int16_t error;
+    std::int16_t taken;
+  };
+  std::deque<WriteAnswer> writeAnswers;
+  std::int16_t bytesTaken = 0;
+  std::int16_t lastError = 0;
+  std::int16_t errorWhenEmpty = SocketComponent::kWouldBlock;  // last error of an empty read
+  std::deque<std::string> incoming;
+  std::vector<std::int32_t> readMaxima;
+};
+
+// An error reporter that keeps every report with the failure it was called for.
+class RecordingReporter : public ErrorReporter {
+ public:
+  struct Report {
+    std::string message;
+    std::string location;
+    std::int32_t code;
+    std::string description;
+  };
+  void ReportError(std::string_view message, std::string_view location) override;
+  std::vector<Report> reports;
+  bool Has(std::string_view message, std::string_view location) const;
+};
