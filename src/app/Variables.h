@@ -42,7 +42,7 @@ struct Variables {
   std::vector<std::string> ConsoleNames;
 
   Flag16 CueActive = kFalse;
-  ReceiveBuffer ReceiveBuffer;
+  ::ReceiveBuffer ReceiveBuffer;  // the type, qualified: the member shares its name
   Flag16 SocketConnected = kFalse;
   Flag16 SwitcherConnected = kFalse;
   std::int16_t PollsOutstanding = 0;

@@ -1,0 +1,40 @@
+#include "app/ChannelButtons.h"
+
+#include <cstdint>
+
+namespace {
+
+// The channel command's action codes, the same values the switcher reports as channel states.
+constexpr std::int16_t kActionOff = 0;
+constexpr std::int16_t kActionOn = 1;
+constexpr std::int16_t kActionCueOff = 2;
+constexpr std::int16_t kActionCueOn = 3;
+
+// The byte after the command byte of every channel command the buttons send.
+constexpr std::int16_t kButtonByte1 = 127;
+
+void SendForChosenChannel(const Variables& vars, TCPComm& comm, std::int16_t action) {
+  comm.SendChannelOnOff(vars.SelectedSource, action, kButtonByte1, vars.SelectedConsole);
+}
+
+}  // namespace
+
+void cmdOn_Click(Variables& vars, TCPComm& comm) {
+  SendForChosenChannel(vars, comm, kActionOn);
+}
+
+void cmdOff_Click(Variables& vars, TCPComm& comm) {
+  SendForChosenChannel(vars, comm, kActionOff);
+}
+
+// CUE toggles on the panel's own belief, which the switcher's reports keep in step. The belief
+// flips even when nothing went out, so the next press asks for the other state.
+void cmdCue_Click(Variables& vars, TCPComm& comm) {
+  if (vars.CueActive == kFalse) {
+    SendForChosenChannel(vars, comm, kActionCueOn);
+    vars.CueActive = kTrue;
+  } else {
+    SendForChosenChannel(vars, comm, kActionCueOff);
+    vars.CueActive = kFalse;
+  }
+}

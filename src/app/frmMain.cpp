@@ -1,0 +1,357 @@
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColor>
+#include <QComboBox>
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QStringList>
+#include <QWindow>
+
+#include "app/ChannelButtons.h"
+#include "app/QtTwips.h"
+#include "setup/Procedures.h"
+#include "setup/frmSetup.h"
+
+namespace {
+
+const QColor kPanelBackground(129, 191, 255);
+// The buttons' resting face, as the channel reports write it (0x00BBGGRR).
+constexpr std::uint32_t kButtonResting = 0xF4FFFE;
+// The poll timer's period until the start-up settings re-time it.
+constexpr int kInitialPollMs = 1000;
+
+constexpr const char* kButtonFontFamily = "Times New Roman";
+constexpr double kCueFontPoints = 9.75;
+constexpr double kOnOffFontPoints = 24.0;
+
+QColor FromBgr(std::uint32_t bgr) {
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+// A palette alone is ignored by several styles and a bare background-color still leaves a
+// lighter bevel; with a border of its own every style paints the whole face in the colour the
+// switcher reported.
+QString ButtonStyle(const QColor& face) {
+  return QStringLiteral(
+             "QPushButton { background-color: %1; border: 2px outset %1; border-radius: 0px; }"
+             "QPushButton:pressed { border-style: inset; }")
+      .arg(face.name());
+}
+
+QFont ButtonFont(double points) {
+  QFont font{QString::fromLatin1(kButtonFontFamily)};
+  font.setPointSizeF(points);
+  return font;
+}
+
+void PaintBackground(QWidget& widget, const QColor& colour) {
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::Window, colour);
+  widget.setPalette(palette);
+  widget.setAutoFillBackground(true);
+}
+
+// Clears the list and adds every entry at once: a full name table is thousands of entries,
+// and one repaint or selection event per entry would freeze the panel while it fills.
+// Leaves nothing selected and raises no selection event.
+void FillInOneBatch(QComboBox& list, const std::vector<std::string>& entries) {
+  QStringList texts;
+  texts.reserve(static_cast<qsizetype>(entries.size()));
+  for (const std::string& entry : entries) texts.append(QString::fromLatin1(entry));
+
+  const bool wasBlocked = list.blockSignals(true);
+  list.setUpdatesEnabled(false);
+  list.clear();
+  list.addItems(texts);
+  list.setCurrentIndex(-1);
+  list.setUpdatesEnabled(true);
+  list.blockSignals(wasBlocked);
+}
+
+}  // namespace
+
+frmMain::frmMain(const std::string& programFolder, QWidget* parent)
+    : QMainWindow(parent), programFolder_(programFolder) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("QEV Zozudo"));
+  setWindowIcon(QIcon(QStringLiteral(":/panel.png")));
+  // A fixed-size panel: it can be minimised and closed, never maximised.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+
+  BuildLayout();
+  BuildMenu();
+
+  tmrDecode.setObjectName(QStringLiteral("tmrDecode"));
+  // Runs only while received bytes wait, as fast as the event loop allows, one message per
+  // tick so that clicks and repaints get their turn between messages.
+  tmrDecode.setInterval(0);
+  tmrPoll.setObjectName(QStringLiteral("tmrPoll"));
+  tmrPoll.setInterval(kInitialPollMs);
+
+  ConnectEvents();
+}
+
+frmMain::~frmMain() {
+  // The socket outlives the link object during destruction; it must not call into it.
+  scktSwitcher.disconnect(this);
+  tmrDecode.stop();
+  tmrPoll.stop();
+}
+
+void frmMain::BuildLayout() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  PaintBackground(*client, kPanelBackground);
+  setCentralWidget(client);
+
+  const auto place = [client](QWidget* control, const char* name, int left, int top, int width,
+                              int height) {
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(TwipsRect(*client, left, top, width, height));
+  };
+
+  lblConsole = new QLabel(QStringLiteral("Console"), client);
+  place(lblConsole, "lblConsole", 120, 120, 1455, 200);
+  cmbConsole = new QComboBox(client);
+  place(cmbConsole, "cmbConsole", 120, 480, 2055, 315);
+  lblSource = new QLabel(QStringLiteral("Source"), client);
+  place(lblSource, "lblSource", 120, 960, 1455, 195);
+  cmbSource = new QComboBox(client);
+  place(cmbSource, "cmbSource", 120, 1320, 2055, 315);
+  cmdCue = new QPushButton(QStringLiteral("CUE"), client);
+  place(cmdCue, "cmdCue", 840, 2400, 735, 615);
+  cmdOn = new QPushButton(QStringLiteral("ON"), client);
+  place(cmdOn, "cmdOn", 600, 3600, 1215, 1095);
+  cmdOff = new QPushButton(QStringLiteral("OFF"), client);
+  place(cmdOff, "cmdOff", 600, 5040, 1215, 1095);
+
+  for (QLabel* label : {lblConsole, lblSource}) PaintBackground(*label, kPanelBackground);
+  for (QComboBox* list : {cmbConsole, cmbSource}) {
+    list->setEditable(false);
+    // Every entry has the same height; the popup then need not measure thousands of names.
+    if (auto* view = qobject_cast<QListView*>(list->view())) view->setUniformItemSizes(true);
+  }
+
+  cmdCue->setFont(ButtonFont(kCueFontPoints));
+  cmdOn->setFont(ButtonFont(kOnOffFontPoints));
+  cmdOff->setFont(ButtonFont(kOnOffFontPoints));
+  for (ChannelButton button : {ChannelButton::Cue, ChannelButton::On, ChannelButton::Off}) {
+    SetButtonColour(button, kButtonResting);
+  }
+
+  // OFF first: the key the operator reaches without looking is the safe one.
+  setTabOrder(cmdOff, cmdOn);
+  setTabOrder(cmdOn, cmdCue);
+  setTabOrder(cmdCue, cmbConsole);
+  setTabOrder(cmbConsole, cmbSource);
+  cmdOff->setFocus();
+
+  client->setFixedSize(TwipsToPixels(2415, client->logicalDpiX()),
+                       TwipsToPixels(6705, client->logicalDpiY()));
+}
+
+void frmMain::BuildMenu() {
+  mnuFIle = menuBar()->addMenu(QStringLiteral("&File"));
+  mnuFIle->setObjectName(QStringLiteral("mnuFIle"));
+  mnuSetup = mnuFIle->addAction(QStringLiteral("&Setup"));
+  mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
+  mnuExit = mnuFIle->addAction(QStringLiteral("E&xit"));
+  mnuExit->setObjectName(QStringLiteral("mnuExit"));
+
+  // The window is exactly the menu bar over the client area, and stays that size.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmMain::ConnectEvents() {
+  connect(mnuSetup, &QAction::triggered, this, [this] { mnuSetup_Click(); });
+  connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+  connect(cmbSource, &QComboBox::currentIndexChanged, this, [this] { cmbSource_Click(); });
+  connect(cmbConsole, &QComboBox::currentIndexChanged, this, [this] { cmbConsole_Click(); });
+  connect(cmdOn, &QPushButton::clicked, this, [this] { cmdOn_Click(); });
+  connect(cmdOff, &QPushButton::clicked, this, [this] { cmdOff_Click(); });
+  connect(cmdCue, &QPushButton::clicked, this, [this] { cmdCue_Click(); });
+
+  connect(&tmrPoll, &QTimer::timeout, this, [this] { comm_.tmrPoll_Timer(); });
+  connect(&tmrDecode, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
+
+  connect(&scktSwitcher, &QtSocketComponent::Connected, this,
+          [this] { comm_.scktSwitcher_Connect(); });
+  connect(&scktSwitcher, &QtSocketComponent::DataArrival, this,
+          [this](qint16 bytesTotal) { comm_.scktSwitcher_DataArrival(bytesTotal); });
+  connect(&scktSwitcher, &QtSocketComponent::Disconnected, this,
+          [this] { comm_.scktSwitcher_Close(); });
+}
+
+void frmMain::Form_Load() {
+  try {
+    ProgramSetup(vars_, *this, log_, programFolder_);
+    scktSwitcher.ApplyStartupSettings(SocketStartupSettings{});
+    if (ReadIniFile(vars_, *this)) {
+      comm_.ConnectToServer();
+      tmrPoll.start();
+      return;
+    }
+    // First run: nothing to connect to until the operator names the Server Module.
+    messageBox_(this, QStringLiteral("Configuration Error"),
+                QStringLiteral("System Not Yet Configured.\rPlease specify the IP Address of the "
+                               "Computer running the Server Module"),
+                QMessageBox::Warning);
+    ShowSetupDialog();
+  } catch (...) {
+    log_.ReportError("Error Loading Form", "Program Error");
+  }
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+}
+
+void frmMain::Form_Unload() {
+  tmrDecode.stop();
+  tmrPoll.stop();
+  scktSwitcher.Close();
+
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+    QWidget* window = *it;
+    if (window != this && window->isVisible()) window->close();
+  }
+
+  WriteIniFile(vars_, log_);
+}
+
+void frmMain::mnuSetup_Click() {
+  // The dialog must not end up hidden behind a panel that stays on top.
+  SetWindowOrder(kNotTopmost);
+  ShowSetupDialog();
+  SetWindowOrder(vars_.StayOnTopMode);
+}
+
+void frmMain::mnuExit_Click() {
+  WriteIniFile(vars_, log_);
+  close();
+}
+
+frmSetup& frmMain::SetupDialog() {
+  if (!setup_) {
+    // Boxes go through whatever message-box function is in force when they are shown.
+    auto messageBox = [this](QWidget* parent, const QString& title, const QString& text,
+                             QMessageBox::Icon icon) { messageBox_(parent, title, text, icon); };
+    setup_ = new frmSetup(vars_, comm_, *this, log_, messageBox, this);
+  }
+  return *setup_;
+}
+
+void frmMain::ShowSetupDialog() { SetupDialog().exec(); }
+
+void frmMain::tmrDecode_Timer() {
+  // Nothing waits, or only the front of a message that has not fully arrived: sleep until
+  // the socket brings more bytes.
+  if (vars_.ReceiveBuffer.empty() || comm_.DecodeStalled()) {
+    tmrDecode.stop();
+    return;
+  }
+  comm_.tmrDecode_Timer();
+}
+
+void frmMain::cmbSource_Click() {
+  const int position = cmbSource->currentIndex();
+  if (position >= 0) vars_.SelectedSource = SelectionFromPosition(position);
+}
+
+void frmMain::cmbConsole_Click() {
+  const int position = cmbConsole->currentIndex();
+  if (position >= 0) vars_.SelectedConsole = SelectionFromPosition(position);
+}
+
+void frmMain::cmdOn_Click() { ::cmdOn_Click(vars_, comm_); }
+void frmMain::cmdOff_Click() { ::cmdOff_Click(vars_, comm_); }
+void frmMain::cmdCue_Click() { ::cmdCue_Click(vars_, comm_); }
+
+void frmMain::LoadInputCombo() {
+  RefillList(*cmbSource, BuildSourceList, "Error Loading Source Combo Box",
+             &frmMain::cmbSource_Click);
+}
+
+void frmMain::LoadConsoleCombo() {
+  RefillList(*cmbConsole, BuildConsoleList, "Error Loading Console Combo Box",
+             &frmMain::cmbConsole_Click);
+}
+
+void frmMain::RefillList(QComboBox& list, BuildListFn build, const char* failureMessage,
+                         void (frmMain::*click)()) {
+  ListContents contents;
+  try {
+    build(vars_, contents);
+    FillInOneBatch(list, contents.entries);
+    // Selecting the stored number counts as the operator's choice: it stores the number
+    // again, so a stored 0 becomes "Undefined".
+    const int before = list.currentIndex();
+    list.setCurrentIndex(contents.position);
+    if (list.currentIndex() == before) (this->*click)();
+  } catch (...) {
+    log_.ReportError(failureMessage, "Form Error");
+    // The entries built before the failure stay, with nothing selected and the stored
+    // number untouched.
+    FillInOneBatch(list, contents.entries);
+  }
+}
+
+QPushButton* frmMain::Button(ChannelButton button) const {
+  switch (button) {
+    case ChannelButton::On:
+      return cmdOn;
+    case ChannelButton::Off:
+      return cmdOff;
+    case ChannelButton::Cue:
+      return cmdCue;
+  }
+  return nullptr;
+}
+
+void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
+  if (QPushButton* target = Button(button)) target->setStyleSheet(ButtonStyle(FromBgr(bgr)));
+}
+
+void frmMain::SetPollTimerEnabled(bool enabled) {
+  if (enabled) {
+    // Enabling a running timer leaves its ticks where they are.
+    if (!tmrPoll.isActive()) tmrPoll.start();
+  } else {
+    tmrPoll.stop();
+  }
+}
+
+void frmMain::SetPollTimerInterval(std::int32_t milliseconds) { tmrPoll.setInterval(milliseconds); }
+
+void frmMain::EnableDecodeTimer() {
+  if (!tmrDecode.isActive()) tmrDecode.start();
+}
+
+void frmMain::SetWindowOrder(std::int32_t insertAfter) {
+  const bool topmost = insertAfter == kTopmost;
+  Qt::WindowFlags flags = windowFlags();
+  if (flags.testFlag(Qt::WindowStaysOnTopHint) == topmost) return;
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  if (QWindow* handle = windowHandle()) {
+    // Change the hint on the existing native window: re-creating it, as setWindowFlags does,
+    // would make the panel vanish and reappear in front of the operator.
+    overrideWindowFlags(flags);
+    handle->setFlags(flags);
+  } else {
+    setWindowFlags(flags);
+  }
+}

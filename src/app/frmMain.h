@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+#include <string>
+
+#include "app/PanelWindow.h"
+#include "app/QtMessageBox.h"
+#include "app/SelectorLists.h"
+#include "app/Variables.h"
+#include "protocol/QtSocketComponent.h"
+#include "protocol/TCPComm.h"
+#include "setup/ErrorLog.h"
+
+class QAction;
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class frmSetup;
+
+// The operator's panel: the console and source lists, the ON, OFF and CUE buttons, the link
+// to the Server Module and its two timers. Closing it ends the program.
+class frmMain : public QMainWindow, public PanelWindow {
+  Q_OBJECT
+
+ public:
+  // programFolder holds the configuration file and the error log.
+  explicit frmMain(const std::string& programFolder, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Start-up: defaults, socket settings, the configuration file, then the first connection or
+  // the first-run Setup. Runs before the window is shown.
+  void Form_Load();
+
+  void mnuSetup_Click();
+  void mnuExit_Click();
+  void cmbSource_Click();
+  void cmbConsole_Click();
+  void cmdOn_Click();
+  void cmdOff_Click();
+  void cmdCue_Click();
+
+  // What the link and the message handlers ask of the window.
+  void LoadInputCombo() override;
+  void LoadConsoleCombo() override;
+  void SetButtonColour(ChannelButton button, std::uint32_t bgr) override;
+  void SetPollTimerEnabled(bool enabled) override;
+  void SetPollTimerInterval(std::int32_t milliseconds) override;
+  void EnableDecodeTimer() override;
+  void SetWindowOrder(std::int32_t insertAfter) override;
+
+  void SetMessageBoxFn(MessageBoxFn messageBox) { messageBox_ = std::move(messageBox); }
+
+  Variables& vars() { return vars_; }
+  TCPComm& comm() { return comm_; }
+  QtSocketComponent& socket() { return scktSwitcher; }
+  const QTimer& pollTimer() const { return tmrPoll; }
+  const QTimer& decodeTimer() const { return tmrDecode; }
+  // The Setup dialog, created on first use and kept for every later showing.
+  frmSetup& SetupDialog();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  using BuildListFn = void (*)(const Variables&, ListContents&);
+
+  void BuildLayout();
+  void BuildMenu();
+  void ConnectEvents();
+  void Form_Unload();
+  void tmrDecode_Timer();
+  void ShowSetupDialog();
+  void RefillList(QComboBox& list, BuildListFn build, const char* failureMessage,
+                  void (frmMain::*click)());
+  QPushButton* Button(ChannelButton button) const;
+
+  std::string programFolder_;
+  Variables vars_;
+  SystemClock clock_;
+  ErrorLog log_{vars_, clock_};
+  QtSocketComponent scktSwitcher;
+  TCPComm comm_{vars_, scktSwitcher, *this, log_};
+  QTimer tmrDecode;
+  QTimer tmrPoll;
+  MessageBoxFn messageBox_ = ShowMessageBox;
+  QPointer<frmSetup> setup_;
+
+  QLabel* lblConsole = nullptr;
+  QComboBox* cmbConsole = nullptr;
+  QLabel* lblSource = nullptr;
+  QComboBox* cmbSource = nullptr;
+  QPushButton* cmdCue = nullptr;
+  QPushButton* cmdOn = nullptr;
+  QPushButton* cmdOff = nullptr;
+  QMenu* mnuFIle = nullptr;
+  QAction* mnuSetup = nullptr;
+  QAction* mnuExit = nullptr;
+};

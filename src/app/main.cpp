@@ -1,0 +1,60 @@
+#include <QApplication>
+#include <QFile>
+
+#include "app/frmMain.h"
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
+
+namespace {
+
+// A signal handler may do next to nothing: it writes one byte, and the event loop closes
+// the window the normal way, so the configuration is saved on the way out.
+int terminationPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  if (::write(terminationPipe[1], &byte, 1) < 0) {
+    // Nothing can be done from a signal handler; the byte of an earlier signal is waiting.
+  }
+}
+
+// SIGTERM (the session ending, a service stop) and SIGINT (Ctrl+C) close the panel the same
+// way as its close box.
+void CloseOnTerminationSignals(frmMain& window) {
+  if (::pipe(terminationPipe) != 0) return;
+  for (int end : terminationPipe) ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+
+  auto* notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte = 0;
+    while (::read(terminationPipe[0], &byte, 1) > 0) {
+    }
+    window.close();
+  });
+
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+#endif
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  frmMain window(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+#if defined(Q_OS_UNIX)
+  CloseOnTerminationSignals(window);
+#endif
+  window.Form_Load();
+  window.show();
+  return app.exec();
+}

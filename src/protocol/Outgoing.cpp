@@ -1,0 +1,87 @@
+// Everything the panel sends to the Server Module: the one write path and the two composite
+// messages the panel builds itself, the info request and the channel command.
+
+#include <cstdint>
+
+#include "protocol/TCPComm.h"
+#include "setup/Failure.h"
+
+namespace {
+
+constexpr char kInfoRequest = '\xF2';
+constexpr char kChannelCommand = '\xD6';
+
+// The panel counts sources and consoles from 1, the wire from 0; "Undefined" travels as is.
+std::int16_t WireNumber(std::int16_t number) {
+  if (number == UndefinedSelection) return number;
+  return CheckedInt16(static_cast<long long>(number) - 1);
+}
+
+}  // namespace
+
+void TCPComm::SendToSwitcher(std::string_view message) {
+  try {
+    const std::int32_t length = CheckedInt32(static_cast<long long>(message.size()));
+    // A message goes out whole or not at all: when the socket has no room it is written again
+    // from its first byte, a bounded number of times so the operator's window never freezes
+    // behind a server that has stopped reading.
+    for (int repeats = 0;; ++repeats) {
+      if (!socket_.IsConnected()) {
+        DisconnectFromServer();
+        return;
+      }
+      const std::int32_t count = socket_.Write(message.data(), length);
+      if (count < 1 && socket_.LastError() != SocketComponent::kWouldBlock) return;
+      if (socket_.BytesTaken() == length) return;
+      if (repeats == kWriteRetryLimit) return;
+    }
+  } catch (...) {
+    log_.ReportError("Error sending to switcher", "Message Error");
+  }
+}
+
+void TCPComm::SendInfoRequest(std::int32_t flags, std::int32_t flags2) {
+  try {
+    // Bits 0 to 27 of flags and 0 to 13 of flags2, seven at a time, low group first.
+    ByteString message;
+    message.push_back(kInfoRequest);
+    message.push_back(static_cast<char>(flags & 0x7F));
+    message.push_back(static_cast<char>((flags / 128) & 0x7F));
+    message.push_back(static_cast<char>((flags / 16384) & 0x7F));
+    message.push_back(static_cast<char>((flags / 2097152) & 0x7F));
+    message.push_back(static_cast<char>(flags2 & 0x7F));
+    message.push_back(static_cast<char>((flags2 / 128) & 0x7F));
+    message.append(4, '\0');
+    AppendChecksumAndEOM(message);
+    SendToSwitcher(message);
+    // Kept even when the write was dropped: the poll timer sends the request again until the
+    // name tables have answered it.
+    v_.InfoRequestFlags = flags;
+    v_.InfoRequestFlags2 = flags2;
+  } catch (...) {
+    log_.ReportError("Error Sending Info Request", "Message Error");
+  }
+}
+
+void TCPComm::SendChannelOnOff(std::int16_t source, std::int16_t action, std::int16_t byte1,
+                               std::int16_t console) {
+  try {
+    const std::int16_t wireSource = WireNumber(source);
+    const std::int16_t wireConsole = WireNumber(console);
+
+    // One record in the shape of the server's channel report: count, source, console, action.
+    // Nothing chosen yet (0) gives a negative wire number, which is no byte: nothing is sent.
+    ByteString message;
+    message.push_back(kChannelCommand);
+    message.push_back(static_cast<char>(CheckedByte(byte1)));
+    message.push_back('\x00');
+    message.push_back('\x01');
+    AppendNumber14(message, wireSource);
+    AppendNumber14(message, wireConsole);
+    message.push_back(static_cast<char>(CheckedByte(action)));
+    AppendChecksumAndEOM(message);
+    SendToSwitcher(message);
+  } catch (...) {
+    log_.ReportError("Error Sending Channel On Off", "Switcher Command Error");
+  }
+}

@@ -1,0 +1,151 @@
+// The receive path: draining the socket into the receive buffer, the decode timer, and the
+// dispatcher that takes one message at a time off the front of the buffer.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "protocol/TCPComm.h"
+#include "setup/Failure.h"
+
+namespace {
+
+constexpr unsigned char kServerPoll = 0xF5;
+constexpr unsigned char kLinkUp = 0xF4;
+constexpr unsigned char kLinkDown = 0xF1;
+constexpr unsigned char kNoAction = 0xF3;
+constexpr unsigned char kTypeRequest = 0x81;
+constexpr unsigned char kSwitcherType = 0xE5;
+constexpr unsigned char kAlphaTable = 0xFC;
+constexpr unsigned char kChannelReport = 0xD6;
+
+constexpr std::string_view kPollAnswer("\xF4", 1);
+
+bool IsCommandByte(unsigned char byte) {
+  return (byte & 0x80) != 0;
+}
+
+}  // namespace
+
+void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
+  try {
+    if (bytesTotal < 1) throw Failure(kOutOfRange, "Subscript out of range");
+    // One byte more than announced, so a read that finds exactly the announced bytes is
+    // followed by one that reports the socket empty.
+    const std::int16_t maxLength = CheckedInt16(static_cast<long long>(bytesTotal) + 1);
+    std::string area(static_cast<std::size_t>(maxLength), '\0');
+    for (;;) {
+      const std::int32_t count = socket_.Read(area.data(), maxLength);
+      if (count > 0) {
+        v_.ReceiveBuffer.Append(
+            std::string_view(area).substr(0, std::min(count, std::int32_t{maxLength})));
+        decodeStalled_ = false;
+        continue;
+      }
+      // Drained. Any other error means the link is going away; its own events deal with that.
+      if (socket_.LastError() == SocketComponent::kWouldBlock) {
+        window_.EnableDecodeTimer();
+        ProcessReceiveBuffer();
+      }
+      return;
+    }
+  } catch (...) {
+    log_.ReportError("Error Receiving IP Message", "Socket Error");
+  }
+}
+
+void TCPComm::tmrDecode_Timer() {
+  if (!v_.ReceiveBuffer.empty()) ProcessReceiveBuffer();
+}
+
+void TCPComm::ProcessReceiveBuffer() {
+  ReceiveBuffer& buffer = v_.ReceiveBuffer;
+  const std::size_t sizeBefore = buffer.size();
+  try {
+    // Each pass starts at the front of the buffer; a pass that discards bytes goes round again,
+    // one that consumes a message (or finds it incomplete) ends the call.
+    while (!buffer.empty()) {
+      // Bytes that cannot start a message are thrown away.
+      std::size_t strays = 0;
+      while (strays < buffer.size() && !IsCommandByte(buffer[strays])) ++strays;
+      if (strays == buffer.size()) {
+        buffer.Clear();
+        break;
+      }
+      if (strays > 0) {
+        TrimBuffer(buffer, static_cast<std::int32_t>(strays));
+        continue;
+      }
+
+      const unsigned char command = buffer[0];
+      if (command == kServerPoll) {
+        TrimBuffer(buffer, 1);
+        SendToSwitcher(kPollAnswer);
+        break;
+      }
+      if (command == kLinkUp || command == kLinkDown) {
+        TrimBuffer(buffer, 1);
+        v_.PollsOutstanding = 0;
+        // Exact comparisons: only a change of the reported state is shown.
+        if (command == kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
+        if (command == kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
+        break;
+      }
+      if (command == kNoAction) {
+        TrimBuffer(buffer, 1);
+        break;
+      }
+
+      // A framed message: it ends at the first 0xFF.
+      const std::int32_t length = FindEOM(buffer);
+      // No legal message is longer than the largest name table. One that has already grown
+      // past that can never end well: its command byte goes, and what follows is decoded as
+      // stray bytes, so a server sending endless data cannot fill the panel's memory.
+      if (length > kMaxMessageLength ||
+          (length == 0 && buffer.size() > static_cast<std::size_t>(kMaxMessageLength))) {
+        TrimBuffer(buffer, 1);
+        continue;
+      }
+      if (length == 0) break;  // not complete yet: wait for more bytes
+
+      // A command byte before the EOM means the message was broken off and a new one starts
+      // there; decoding resumes at it.
+      std::int32_t broken = 0;
+      for (std::int32_t j = 1; j <= length - 2; ++j) {
+        if (IsCommandByte(buffer[static_cast<std::size_t>(j)])) {
+          broken = j;
+          break;
+        }
+      }
+      if (broken > 0) {
+        TrimBuffer(buffer, broken);
+        continue;
+      }
+
+      // Handlers check the checksum themselves; unknown commands are dropped whole.
+      const ByteString message = TrimBuffer(buffer, length);
+      switch (static_cast<unsigned char>(message[0])) {
+        case kTypeRequest:
+          ProcessTypeRequest(message);
+          break;
+        case kSwitcherType:
+          ProcessSwitcherType(message);
+          break;
+        case kAlphaTable:
+          ProcessAlphaTable(message);
+          break;
+        case kChannelReport:
+          ProcessChannelOnOff(message);
+          break;
+        default:
+          break;
+      }
+      break;
+    }
+  } catch (...) {
+    log_.ReportError("Error Processing Command", "Decode Error");
+  }
+  // Nothing consumed means an incomplete message waits at the front: decoding it again before
+  // more bytes arrive would find the same.
+  decodeStalled_ = buffer.size() == sizeBefore;
+}

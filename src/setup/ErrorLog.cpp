@@ -1,0 +1,226 @@
+#include "setup/ErrorLog.h"
+
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "setup/Failure.h"
+#include "setup/Procedures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Codes for failures that did not come from the panel's own checks.
+constexpr std::int32_t kOutOfMemory = 7;
+constexpr std::int32_t kInternalError = 51;
+
+constexpr std::size_t kLocationColumn = 24;
+constexpr std::size_t kMessageColumn = 60;
+const char* const kLineEnd = "\r\n";
+
+// Who built the panel, for whoever reads a log sent in from the field.
+const char* const kMakerName[] = {"QUILLMOOR", "SIGNAL", "WORKS"};
+const char* const kMakerStreet = "4127 Larkspur Ridge Road";
+const char* const kMakerCity = "Fernhollow, OR 97999";
+const char* const kMakerPhone = "(541) 555-0142";
+const char* const kMakerWeb = "www.quillmoor.example";
+
+// The maker's name as a spaced banner: letters one blank apart, 4 blanks after the first word,
+// 5 after the second.
+std::string MakerBanner() {
+  std::string banner(13, ' ');
+  const std::size_t gaps[] = {4, 5};
+  for (std::size_t w = 0; w < 3; ++w) {
+    const std::string word = kMakerName[w];
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      if (i > 0) banner += ' ';
+      banner += word[i];
+    }
+    if (w < 2) banner.append(gaps[w], ' ');
+  }
+  return banner;
+}
+
+void PadTo(std::string& line, std::size_t column) {
+  if (line.size() < column) line.append(column - line.size(), ' ');
+}
+
+std::string TwoDigits(int value) {
+  const int v = ((value % 100) + 100) % 100;
+  return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+}
+
+// "Errorlog MMDDYY HHMM.txt", the second MM being minutes.
+std::string ArchiveName(const LocalDateTime& when) {
+  return "Errorlog " + TwoDigits(when.month) + TwoDigits(when.day) + TwoDigits(when.year) + " " +
+         TwoDigits(when.hour) + TwoDigits(when.minute) + ".txt";
+}
+
+[[noreturn]] void ThrowFileFailure(const std::error_code& error) {
+  throw Failure(kFileAccess, "Path/File access error: " + error.message());
+}
+
+// The code and description of the failure being handled right now.
+void CurrentFailure(std::int32_t& code, std::string& description) {
+  code = 0;
+  description.clear();
+  const std::exception_ptr current = std::current_exception();
+  if (!current) return;
+  try {
+    std::rethrow_exception(current);
+  } catch (const Failure& failure) {
+    code = failure.Code();
+    description = failure.Description();
+  } catch (const fs::filesystem_error& error) {
+    code = kFileAccess;
+    description = error.what();
+  } catch (const std::bad_alloc& error) {
+    code = kOutOfMemory;
+    description = error.what();
+  } catch (const std::exception& error) {
+    code = kInternalError;
+    description = error.what();
+  } catch (...) {
+    code = kInternalError;
+    description = "Unknown error";
+  }
+}
+
+// Marks a report of a failed log write as in progress, for as long as it runs.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+LocalDateTime SystemClock::Now() const {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return LocalDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                       local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::string SystemClock::GeneralDateTime(const LocalDateTime& when) const {
+  std::tm moment{};
+  moment.tm_year = when.year - 1900;
+  moment.tm_mon = when.month - 1;
+  moment.tm_mday = when.day;
+  moment.tm_hour = when.hour;
+  moment.tm_min = when.minute;
+  moment.tm_sec = when.second;
+  moment.tm_isdst = -1;
+  // Some locales name the weekday in their date; let the C library work it out on a copy, so
+  // a DST gap can never shift the fields shown.
+  std::tm normalised = moment;
+  if (std::mktime(&normalised) != static_cast<std::time_t>(-1)) {
+    moment.tm_wday = normalised.tm_wday;
+    moment.tm_yday = normalised.tm_yday;
+  }
+  const bool midnight = when.hour == 0 && when.minute == 0 && when.second == 0;
+  char text[128];
+  const std::size_t length = std::strftime(text, sizeof text, midnight ? "%x" : "%x %X", &moment);
+  return std::string(text, length);
+}
+
+void ErrorLog::ReportError(std::string_view message, std::string_view location) {
+  std::int32_t code = 0;
+  std::string description;
+  CurrentFailure(code, description);
+  std::string text(message);
+  text += ": Error # ";
+  text += std::to_string(code);
+  text += " - ";
+  text += description;
+  WriteErrorFile(text, location);
+}
+
+void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) {
+  try {
+    std::string line = clock_.GeneralDateTime(clock_.Now());
+    PadTo(line, kLocationColumn);
+    line += location;
+    PadTo(line, kMessageColumn);
+    line += text;
+    line += kLineEnd;
+
+    const fs::path logPath = fs::path(v_.AppFolder + kErrorLogName);
+    std::error_code error;
+    const bool exists = fs::exists(logPath, error);
+    if (error) ThrowFileFailure(error);
+    std::uintmax_t size = 0;
+    if (exists) {
+      size = fs::file_size(logPath, error);
+      if (error) ThrowFileFailure(error);
+    }
+
+    if (size >= static_cast<std::uintmax_t>(kArchiveSize)) {
+      // An archive is never overwritten: a second archiving within the same minute fails and
+      // is reported like any other write failure, and the next minute's report archives.
+      const fs::path archivePath = fs::path(v_.AppFolder + ArchiveName(clock_.Now()));
+      fs::copy_file(logPath, archivePath, fs::copy_options::none, error);
+      if (error) ThrowFileFailure(error);
+      fs::remove(logPath, error);
+      if (error) ThrowFileFailure(error);
+    }
+
+    if (!fs::exists(logPath, error)) CreateErrorFile();
+
+    std::ofstream file(logPath, std::ios::binary | std::ios::app);
+    if (!file) throw Failure(kFileAccess, "Path/File access error");
+    file.write(line.data(), static_cast<std::streamsize>(line.size()));
+    file.close();
+    if (!file) throw Failure(kFileAccess, "Path/File access error");
+  } catch (...) {
+    // The report of a failed write goes to the same file; if that fails too, it is dropped
+    // rather than reported again, so an unwritable log can never loop.
+    if (depth_ == 0) {
+      DepthGuard guard(depth_);
+      ReportError("Error writing to Error file", "File Error");
+    }
+  }
+}
+
+void ErrorLog::CreateErrorFile() {
+  try {
+    std::string header;
+    auto addLine = [&header](const std::string& line) {
+      header += line;
+      header += kLineEnd;
+    };
+    const std::string indent(19, ' ');
+    addLine(MakerBanner());
+    addLine("");
+    addLine(indent + kMakerStreet);
+    addLine(indent + kMakerCity);
+    addLine(indent + kMakerPhone + " - " + kMakerWeb);
+    addLine("");
+    addLine("");
+    addLine("QEV Zozudo Soft Panel Error Logfile");
+    addLine("");
+    addLine(" DATE     TIME           LOCATION                           MESSAGE DESCRIPTION");
+    addLine(std::string(80, '-'));
+
+    std::ofstream file(fs::path(v_.AppFolder + kErrorLogName), std::ios::binary | std::ios::trunc);
+    file.write(header.data(), static_cast<std::streamsize>(header.size()));
+  } catch (...) {
+    // A header that cannot be written is not reported: the line that follows it either
+    // reaches the file or reports its own failure.
+  }
+}

@@ -1,0 +1,354 @@
+#include "setup/Procedures.h"
+
+#include <cstddef>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "setup/Failure.h"
+#include "setup/NumberText.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The temporary file a new configuration is written to before it replaces the old one, so
+// the operator's settings are never left half-written.
+constexpr const char* kIniTempSuffix = ".tmp";
+const char* const kLineEnd = "\r\n";
+
+constexpr std::int16_t kDefaultRefreshRate = 1;
+// The poll timer runs RefreshRate x 20 milliseconds per tick.
+constexpr std::int32_t kPollMillisecondsPerRate = 20;
+constexpr std::int32_t kDefaultPort = 1250;
+const char* const kDefaultAddress = "127.0.0.1";
+
+std::string ZeroPadded(int value, std::size_t digits) {
+  std::string text = std::to_string(value);
+  if (text.size() < digits) text.insert(0, digits - text.size(), '0');
+  return text;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Hands out the file's entries in file order, without copying them: an entry ends at a line
+// end (CR LF, LF or CR) or a comma, leading blanks are skipped, and an entry that starts with
+// a double quote runs to the next double quote, without the quotes.
+class EntryReader {
+ public:
+  explicit EntryReader(std::string_view content) : text_(content) {}
+
+  bool Next(std::string_view& entry) {
+    if (pos_ >= text_.size()) return false;
+    while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+    if (pos_ < text_.size() && text_[pos_] == '"') {
+      const std::size_t start = pos_ + 1;
+      std::size_t end = text_.find('"', start);
+      if (end == std::string_view::npos) end = text_.size();
+      entry = text_.substr(start, end - start);
+      // Whatever follows the closing quote up to the entry's end belongs to no entry.
+      pos_ = end < text_.size() ? end + 1 : end;
+      while (pos_ < text_.size() && text_[pos_] != ',' && !IsLineEnd(text_[pos_])) ++pos_;
+    } else {
+      const std::size_t start = pos_;
+      while (pos_ < text_.size() && text_[pos_] != ',' && !IsLineEnd(text_[pos_])) ++pos_;
+      entry = text_.substr(start, pos_ - start);
+    }
+    SkipDelimiter();
+    return true;
+  }
+
+ private:
+  void SkipDelimiter() {
+    if (pos_ >= text_.size()) return;
+    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+enum class IniKey {
+  IPAddress,
+  IPPort,
+  Input,
+  Console,
+  StayOnTop,
+  RefreshRate,
+  TimeOut,
+  UserName,
+  Password
+};
+
+struct KeyRule {
+  IniKey key;
+  std::string_view text;
+  std::size_t maxValueLength;
+};
+
+// Tested in this order; the first key the entry starts with wins.
+constexpr KeyRule kKeys[] = {
+    {IniKey::IPAddress, "IP Address", 25}, {IniKey::IPPort, "IP Port", 5},
+    {IniKey::Input, "Input", 5},           {IniKey::Console, "Console", 5},
+    {IniKey::StayOnTop, "Stay On Top", 5}, {IniKey::RefreshRate, "Refresh Rate", 5},
+    {IniKey::TimeOut, "Time Out", 5},      {IniKey::UserName, "User Name", 5},
+    {IniKey::Password, "Password", 5},
+};
+
+template <typename T>
+T ClampedNumber(std::string_view value) {
+  const long long whole = WholeNumber(value);
+  if (whole < std::numeric_limits<T>::min()) return std::numeric_limits<T>::min();
+  if (whole > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
+  return static_cast<T>(whole);
+}
+
+std::int16_t AtLeast(std::int16_t value, std::int16_t lowest) {
+  return value < lowest ? lowest : value;
+}
+
+std::int16_t Within(std::int16_t value, std::int16_t lowest, std::int16_t highest) {
+  if (value < lowest) return lowest;
+  if (value > highest) return highest;
+  return value;
+}
+
+// Numbers that do not fit their setting are taken as the nearest value it can hold, so one
+// damaged entry never costs the operator the rest of the file.
+void StoreSetting(Variables& vars, IniKey key, std::string_view value,
+                  std::string_view& scrambledPassword) {
+  switch (key) {
+    case IniKey::IPAddress:
+      vars.ServerAddress = value.empty() ? std::string(kDefaultAddress) : std::string(value);
+      break;
+    case IniKey::IPPort: {
+      const std::int32_t port = ClampedNumber<std::int32_t>(value);
+      vars.ServerPort = port <= 0 ? kDefaultPort : port;
+      break;
+    }
+    case IniKey::Input:
+      vars.SelectedSource = AtLeast(ClampedNumber<std::int16_t>(value), 0);
+      break;
+    case IniKey::Console:
+      vars.SelectedConsole = AtLeast(ClampedNumber<std::int16_t>(value), 0);
+      break;
+    case IniKey::StayOnTop:
+      vars.StayOnTopMode = value == "Yes" ? kTopmost : kNotTopmost;
+      break;
+    case IniKey::RefreshRate:
+      vars.RefreshRate = Within(ClampedNumber<std::int16_t>(value), 1, 32500);
+      break;
+    case IniKey::TimeOut:
+      vars.TimeOut = Within(ClampedNumber<std::int16_t>(value), 1, 3600);
+      break;
+    case IniKey::UserName:
+      vars.UserName = std::string(value);
+      break;
+    case IniKey::Password:
+      scrambledPassword = value;
+      break;
+  }
+}
+
+void TakeEntry(Variables& vars, std::string_view entry, std::string_view& scrambledPassword) {
+  for (const KeyRule& rule : kKeys) {
+    if (entry.substr(0, rule.text.size()) != rule.text) continue;
+    // The value starts after the key and the character that follows it (the "=").
+    const std::size_t start = rule.text.size() + 1;
+    const std::string_view value =
+        entry.size() > start ? entry.substr(start, rule.maxValueLength) : std::string_view();
+    StoreSetting(vars, rule.key, value, scrambledPassword);
+    return;
+  }
+}
+
+// The password is kept in the file with each character's code raised by its position (from 1).
+std::string Unscramble(std::string_view stored) {
+  std::string clear;
+  clear.reserve(stored.size());
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    const int code = static_cast<unsigned char>(stored[i]) - static_cast<int>(i + 1);
+    if (code < 0) throw Failure(kInvalidArgument, "Invalid procedure call or argument");
+    clear.push_back(static_cast<char>(code));
+  }
+  return clear;
+}
+
+std::string Scramble(std::string_view clear) {
+  std::string stored;
+  stored.reserve(clear.size());
+  for (std::size_t i = 0; i < clear.size(); ++i) {
+    const long long code = static_cast<unsigned char>(clear[i]) + static_cast<long long>(i + 1);
+    if (code > 255) throw Failure(kInvalidArgument, "Invalid procedure call or argument");
+    stored.push_back(static_cast<char>(code));
+  }
+  return stored;
+}
+
+std::string IniFileContent(const Variables& vars) {
+  std::string content;
+  auto addLine = [&content](const std::string& line) {
+    content += line;
+    content += kLineEnd;
+  };
+  addLine("[CONFIGURATION]");
+  addLine("SETUP");
+  addLine("IP Address=" + vars.ServerAddress);
+  addLine("IP Port=" + std::to_string(vars.ServerPort));
+  addLine("CONFIG");
+  addLine("Input=" + std::to_string(vars.SelectedSource));
+  addLine("Console=" + std::to_string(vars.SelectedConsole));
+  addLine(std::string("Stay On Top=") + (vars.StayOnTopMode == kTopmost ? "Yes" : "No"));
+  addLine("Refresh Rate=" + std::to_string(vars.RefreshRate));
+  addLine("Time Out=" + std::to_string(vars.TimeOut));
+  addLine("SECURITY");
+  addLine("User Name=" + vars.UserName);
+  addLine("Password=" + Scramble(vars.Password));
+  return content;
+}
+
+[[noreturn]] void ThrowFileFailure(const std::error_code& error) {
+  throw Failure(kFileAccess, "Path/File access error: " + error.message());
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw Failure(kFileAccess, "Path/File access error");
+  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) throw Failure(kFileAccess, "Path/File access error");
+  return content;
+}
+
+std::string WithSeparator(const std::string& folder) {
+  if (!folder.empty() && folder.back() == kSeparator) return folder;
+  return folder + kSeparator;
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  std::error_code error;
+#if defined(_WIN32)
+  wchar_t buffer[32768];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
+  if (length > 0 && length < 32768) {
+    return WithSeparator(fs::path(std::wstring(buffer, length)).parent_path().string());
+  }
+#elif defined(__linux__)
+  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+  if (!error && executable.has_parent_path()) {
+    return WithSeparator(executable.parent_path().string());
+  }
+#endif
+  const fs::path current = fs::current_path(error);
+  return WithSeparator(error ? std::string(".") : current.string());
+}
+
+void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
+                  const std::string& programFolder) {
+  try {
+    vars.AppFolder = WithSeparator(programFolder);
+    window.SetPollTimerEnabled(false);
+
+    vars.StayOnTopMode = kTopmost;
+    vars.SelectedConsole = 0;
+    vars.SelectedSource = 1;
+    vars.UserName.clear();
+    vars.Password.clear();
+
+    vars.InputCount = 256;
+    vars.InputNames.assign(256, std::string());
+    vars.ConsoleNames.assign(256, std::string());
+    vars.InputNumbers.assign(static_cast<std::size_t>(vars.InputCount), 0);
+    for (int i = 1; i <= vars.InputCount; ++i) {
+      vars.InputNames[static_cast<std::size_t>(i - 1)] = "Inpt" + ZeroPadded(i, 4);
+      vars.InputNumbers[static_cast<std::size_t>(i - 1)] = static_cast<std::int16_t>(i);
+    }
+    for (int i = 1; i <= 256; ++i) {
+      vars.ConsoleNames[static_cast<std::size_t>(i - 1)] = "Console " + ZeroPadded(i, 3);
+    }
+
+    // The first run polls at the default Refresh Rate too: a 1 ms period would flood the
+    // Server Module and drop any link slower than a few milliseconds.
+    vars.RefreshRate = kDefaultRefreshRate;
+    vars.TimeOut = 20;
+    vars.PollInterval = vars.RefreshRate * kPollMillisecondsPerRate;
+    window.SetPollTimerInterval(vars.PollInterval);
+
+    vars.ServerPort = kDefaultPort;
+  } catch (...) {
+    log.ReportError("Error on program setup", "Program Error");
+  }
+}
+
+bool ReadIniFile(Variables& vars, PanelWindow& window) {
+  const fs::path path = fs::path(vars.AppFolder + kIniFileName);
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) return false;
+  if (error) ThrowFileFailure(error);
+  if (!fs::is_regular_file(status)) throw Failure(kFileAccess, "Path/File access error");
+
+  const std::string content = ReadWholeFile(path);
+
+  std::string_view scrambledPassword;
+  EntryReader entries(content);
+  std::string_view entry;
+  while (entries.Next(entry)) TakeEntry(vars, entry, scrambledPassword);
+
+  // RefreshRate is at most 32500, so the period (at most 650,000 ms) fits 32 bits.
+  vars.PollInterval = static_cast<std::int32_t>(vars.RefreshRate) * kPollMillisecondsPerRate;
+  window.SetPollTimerInterval(vars.PollInterval);
+
+  vars.Password = Unscramble(scrambledPassword);
+
+  window.SetWindowOrder(vars.StayOnTopMode);
+  return true;
+}
+
+bool WriteIniFile(const Variables& vars, ErrorReporter& log) {
+  const fs::path path = fs::path(vars.AppFolder + kIniFileName);
+  const fs::path tempPath = fs::path(vars.AppFolder + kIniFileName + kIniTempSuffix);
+  bool tempCreated = false;
+  try {
+    // Everything that can fail without touching the disk (the password scrambling) is done
+    // before the temporary file is opened.
+    const std::string content = IniFileContent(vars);
+
+    std::ofstream file(tempPath, std::ios::binary | std::ios::trunc);
+    if (!file) throw Failure(kFileAccess, "Path/File access error");
+    tempCreated = true;
+    file.write(content.data(), static_cast<std::streamsize>(content.size()));
+    file.close();
+    if (!file) throw Failure(kFileAccess, "Path/File access error");
+
+    std::error_code error;
+    fs::rename(tempPath, path, error);
+    if (error) ThrowFileFailure(error);
+    return true;
+  } catch (...) {
+    log.ReportError("Error Writing ini File", "File Error");
+    if (tempCreated) {
+      std::error_code ignored;
+      fs::remove(tempPath, ignored);
+    }
+    return false;
+  }
+}

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/ChannelButtons.h"
+#include "app/Variables.h"
+#include "protocol/TCPComm.h"
+#include "support/Fakes.h"
+
+namespace {
+
+constexpr std::size_t kActionPosition = 8;
+
+class ChannelButtons : public ::testing::Test {
+ protected:
+  ChannelButtons() {
+    vars.SocketConnected = kTrue;
+    socket.connected = true;
+  }
+
+  Variables vars;
+  FakeSocket socket;
+  FakeWindow window;
+  RecordingReporter log;
+  TCPComm comm{vars, socket, window, log};
+};
+
+TEST_F(ChannelButtons, OnSendsTheChannelCommandForTheChosenChannel) {
+  vars.SelectedSource = 1;
+  vars.SelectedConsole = 1;
+
+  cmdOn_Click(vars, comm);
+
+  ASSERT_EQ(socket.writes.size(), 1u);
+  EXPECT_EQ(socket.wire, std::string("\xD6\x7F\x00\x01\x00\x00\x00\x00\x01\x01\xFF", 11));
+  EXPECT_TRUE(log.reports.empty());
+}
+
+TEST_F(ChannelButtons, OffWithUndefinedInBothListsSends16383Unchanged) {
+  vars.SelectedSource = UndefinedSelection;
+  vars.SelectedConsole = UndefinedSelection;
+
+  cmdOff_Click(vars, comm);
+
+  EXPECT_EQ(socket.wire, std::string("\xD6\x7F\x00\x01\x7F\x7F\x7F\x7F\x00\x7C\xFF", 11));
+}
+
+TEST_F(ChannelButtons, TwoCuePressesAskForCueOnThenCueOff) {
+  vars.SelectedSource = 200;
+  vars.SelectedConsole = 300;
+
+  cmdCue_Click(vars, comm);
+  EXPECT_EQ(vars.CueActive, kTrue);
+  cmdCue_Click(vars, comm);
+  EXPECT_EQ(vars.CueActive, kFalse);
+
+  ASSERT_EQ(socket.writes.size(), 2u);
+  EXPECT_EQ(socket.writes[0], std::string("\xD6\x7F\x00\x01\x47\x01\x2B\x02\x03\x78\xFF", 11));
+  EXPECT_EQ(socket.writes[1].substr(0, kActionPosition + 1),
+            std::string("\xD6\x7F\x00\x01\x47\x01\x2B\x02\x02", 9));
+}
+
+TEST_F(ChannelButtons, CueAfterTheSwitcherReportedCueOnAsksForCueOff) {
+  vars.SelectedSource = 1;
+  vars.SelectedConsole = 1;
+  // Source 0, console 0 on the wire, state 3 (cue on).
+  comm.ProcessChannelOnOff(std::string("\xD6\x7F\x00\x01\x00\x00\x00\x00\x03\x03\xFF", 11));
+  ASSERT_EQ(vars.CueActive, kTrue);
+
+  cmdCue_Click(vars, comm);
+
+  ASSERT_EQ(socket.writes.size(), 1u);
+  EXPECT_EQ(socket.writes[0][kActionPosition], 2);
+  EXPECT_EQ(vars.CueActive, kFalse);
+}
+
+TEST_F(ChannelButtons, ConsoleZeroIsRecordedAndNotSentButCueStillFlips) {
+  vars.SelectedSource = 1;
+  vars.SelectedConsole = 0;
+
+  cmdOn_Click(vars, comm);
+  cmdCue_Click(vars, comm);
+
+  EXPECT_TRUE(socket.writes.empty());
+  ASSERT_EQ(log.reports.size(), 2u);
+  EXPECT_EQ(log.reports[0].message, "Error Sending Channel On Off");
+  EXPECT_EQ(log.reports[0].location, "Switcher Command Error");
+  EXPECT_EQ(vars.CueActive, kTrue);
+}
+
+TEST_F(ChannelButtons, PressesWithoutAConnectionSendNothingButCueStillFlips) {
+  socket.connected = false;
+  vars.SelectedSource = 1;
+  vars.SelectedConsole = 1;
+
+  cmdOff_Click(vars, comm);
+  cmdCue_Click(vars, comm);
+
+  EXPECT_TRUE(socket.writes.empty());
+  EXPECT_EQ(vars.CueActive, kTrue);
+  EXPECT_TRUE(log.reports.empty());
+}
+
+}  // namespace

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocol/TCPComm.h"
+#include "setup/Failure.h"
+#include "support/Fakes.h"
+
+namespace {
+
+const std::string kInfoRequest256And1("\xF2\x00\x02\x00\x00\x01\x00\x00\x00\x00\x00\x03\xFF", 13);
+
+struct Link {
+  explicit Link(std::int16_t refreshRate = 1, std::int16_t timeOut = 20) {
+    v.ServerAddress = "10.0.0.7";
+    v.RefreshRate = refreshRate;
+    v.TimeOut = timeOut;
+    v.PollInterval = refreshRate * 20;
+  }
+
+  // The socket reports the link up.
+  void Up() {
+    socket.connected = true;
+    comm.scktSwitcher_Connect();
+  }
+
+  // What the poll timer did over a run of ticks.
+  struct Run {
+    std::vector<int> pollTicks;  // ticks at which something was written
+    int closedAt = 0;            // tick at which the link went down
+    int timerCalls = 0;
+  };
+  Run Tick(int ticks) {
+    Run run;
+    for (int tick = 1; tick <= ticks; ++tick) {
+      const std::size_t written = socket.writes.size();
+      const bool wasUp = v.SocketConnected == kTrue;
+      comm.tmrPoll_Timer();
+      if (socket.writes.size() != written) run.pollTicks.push_back(tick);
+      if (wasUp && v.SocketConnected == kFalse && run.closedAt == 0) run.closedAt = tick;
+    }
+    return run;
+  }
+
+  Variables v;
+  FakeSocket socket;
+  FakeWindow window;
+  RecordingReporter log;
+  TCPComm comm{v, socket, window, log};
+};
+
+std::vector<int> Multiples(int step, int count) {
+  std::vector<int> ticks;
+  for (int i = 1; i <= count; ++i) ticks.push_back(i * step);
+  return ticks;
+}
+
+TEST(PollTimer, UnansweredAtRate1Sends21PollsThenClosesAndReconnectsNextTick) {
+  Link link(1, 20);
+  link.Up();
+
+  const Link::Run run = link.Tick(22 * 20);
+
+  EXPECT_EQ(run.pollTicks, Multiples(20, 21));
+  EXPECT_EQ(link.socket.wire, std::string(21, '\xF5'));
+  EXPECT_EQ(run.closedAt, 22 * 20);
+  EXPECT_EQ(link.v.PollsOutstanding, 0);
+  EXPECT_EQ(link.v.SwitcherConnected, kFalse);
+  EXPECT_EQ(link.socket.calls.back(), "disconnect");
+
+  link.socket.calls.clear();
+  link.comm.tmrPoll_Timer();
+  EXPECT_EQ(link.socket.calls, (std::vector<std::string>{"host 10.0.0.7", "port 1250", "connect"}));
+  EXPECT_TRUE(link.log.reports.empty());
+}
+
+TEST(PollTimer, UnansweredAtRate3ClosesWithSevenOutstanding) {
+  Link link(3, 20);
+  link.Up();
+
+  const Link::Run sent = link.Tick(7 * 60);
+  EXPECT_EQ(sent.pollTicks, Multiples(60, 7));
+  EXPECT_EQ(link.v.PollsOutstanding, 7);
+  EXPECT_EQ(link.v.SocketConnected, kTrue);
+
+  const Link::Run closing = link.Tick(60);
+  EXPECT_TRUE(closing.pollTicks.empty());
+  EXPECT_EQ(closing.closedAt, 60);
+  EXPECT_EQ(link.socket.wire, std::string(7, '\xF5'));
+}
+
+TEST(PollTimer, TickCountSurvivesTimeOutSoFirstTickOnNewLinkPolls) {
+  Link link(1, 20);
+  link.Up();
+  EXPECT_EQ(link.Tick(22 * 20).closedAt, 22 * 20);
+  EXPECT_EQ(link.v.PollTicks, 20);
+
+  link.comm.tmrPoll_Timer();  // down: connects
+  link.Up();
+  EXPECT_EQ(link.v.PollsOutstanding, 0);
+  link.socket.wire.clear();
+
+  EXPECT_EQ(link.Tick(1).pollTicks, std::vector<int>{1});
+  EXPECT_EQ(link.socket.wire, "\xF5");
+  EXPECT_EQ(link.v.PollsOutstanding, 1);
+}
+
+TEST(PollTimer, ConnectionMadeMidCountPollsWhenCountCompletes) {
+  Link link(1, 20);
+  link.v.PollTicks = 15;
+  link.Up();
+  EXPECT_EQ(link.Tick(5).pollTicks, std::vector<int>{5});
+}
+
+TEST(PollTimer, PendingInfoRequestReplacesPollAndCountsAsOutstanding) {
+  Link link(1, 20);
+  link.v.PollInterval = 1;
+  link.v.InfoRequestFlags = 256;
+  link.v.InfoRequestFlags2 = 1;
+  link.Up();
+
+  link.Tick(2);
+  EXPECT_EQ(link.socket.writes,
+            (std::vector<std::string>{kInfoRequest256And1, kInfoRequest256And1}));
+  EXPECT_EQ(link.v.PollsOutstanding, 2);
+
+  link.v.InfoRequestFlags = 0;
+  link.v.InfoRequestFlags2 = 0;
+  link.Tick(1);
+  EXPECT_EQ(link.socket.writes.back(), "\xF5");
+  EXPECT_EQ(link.v.PollsOutstanding, 3);
+}
+
+TEST(PollTimer, OnlyLinkStateAnswersResetTheOutstandingCount) {
+  Link link(1, 20);
+  link.v.PollInterval = 1;
+  link.Up();
+  link.Tick(3);
+  ASSERT_EQ(link.v.PollsOutstanding, 3);
+
+  // The server's own poll, a no-action byte and a message without a handler are no answers.
+  link.v.ReceiveBuffer.Append(std::string("\xF5\xF3\xFE\x10\x10\xFF", 6));
+  for (int i = 0; i < 3; ++i) link.comm.ProcessReceiveBuffer();
+  EXPECT_TRUE(link.v.ReceiveBuffer.empty());
+  EXPECT_EQ(link.v.PollsOutstanding, 3);
+
+  link.v.ReceiveBuffer.Append("\xF1");
+  link.comm.ProcessReceiveBuffer();
+  EXPECT_EQ(link.v.PollsOutstanding, 0);
+
+  link.Tick(2);
+  link.v.ReceiveBuffer.Append("\xF4");
+  link.comm.ProcessReceiveBuffer();
+  EXPECT_EQ(link.v.PollsOutstanding, 0);
+}
+
+TEST(Connection, RefusedConnectClosesAtOnceWithoutReportAndRetriesNextTick) {
+  Link link;
+  link.socket.connectStatus = 10061;
+
+  link.comm.tmrPoll_Timer();
+  EXPECT_EQ(link.socket.calls, (std::vector<std::string>{"host 10.0.0.7", "port 1250", "connect",
+                                                         "close", "disconnect"}));
+  EXPECT_EQ(link.v.SocketConnected, kFalse);
+
+  link.comm.tmrPoll_Timer();
+  EXPECT_EQ(link.socket.calls.size(), 10u);
+  EXPECT_EQ(link.v.PollTicks, 0);  // ticks are not counted while down
+  EXPECT_TRUE(link.log.reports.empty());
+}
+
+TEST(Connection, DisconnectedEventClearsBothFlagsAndKeepsEverythingElse) {
+  Link link;
+  link.Up();
+  link.v.SwitcherConnected = kTrue;
+  link.v.PollsOutstanding = 4;
+  link.v.PollTicks = 9;
+  link.v.InfoRequestFlags = 256;
+  link.v.ReceiveBuffer.Append("\xFC\x01");
+
+  link.comm.scktSwitcher_Close();
+  link.comm.scktSwitcher_Close();  // again while down: closes again, flags stay false
+
+  EXPECT_EQ(link.v.SocketConnected, kFalse);
+  EXPECT_EQ(link.v.SwitcherConnected, kFalse);
+  EXPECT_EQ(link.v.PollsOutstanding, 4);
+  EXPECT_EQ(link.v.PollTicks, 9);
+  EXPECT_EQ(link.v.InfoRequestFlags, 256);
+  EXPECT_EQ(link.v.ReceiveBuffer.size(), 2u);
+  EXPECT_EQ(link.socket.calls,
+            (std::vector<std::string>{"close", "disconnect", "close", "disconnect"}));
+}
+
+// A socket whose close request is refused.
+class RefusingSocket : public FakeSocket {
+ public:
+  void Close() override { throw Failure(kSocketFailure, "close refused"); }
+};
+
+TEST(Connection, RefusedCloseIsReportedOnceAndLeavesFlagsAsTheyWere) {
+  Variables v;
+  RefusingSocket socket;
+  FakeWindow window;
+  RecordingReporter log;
+  TCPComm comm(v, socket, window, log);
+  v.SocketConnected = kTrue;
+  v.SwitcherConnected = kTrue;
+
+  comm.scktSwitcher_Close();
+
+  EXPECT_EQ(v.SocketConnected, kTrue);
+  EXPECT_EQ(v.SwitcherConnected, kTrue);
+  ASSERT_EQ(log.reports.size(), 1u);
+  EXPECT_EQ(log.reports[0].message, "Error Disconnecting from Server");
+  EXPECT_EQ(log.reports[0].location, "Connection Error");
+  EXPECT_EQ(log.reports[0].code, kSocketFailure);
+}
+
+// Runs the same unanswered link twice, once tick by tick and once letting idle ticks pass
+// unseen, and records at which tick each poll and each close happened.
+Link::Run RunWithSkipping(Link& link, int ticks, bool skip) {
+  Link::Run run;
+  int tick = 0;
+  while (tick < ticks) {
+    const std::int32_t idle = skip ? link.comm.IdlePollTicksAhead() : 0;
+    if (idle > 0) {
+      const std::int32_t n = std::min(idle, ticks - tick);
+      link.comm.SkipPollTicks(n);
+      tick += n;
+      continue;
+    }
+    ++tick;
+    const std::size_t written = link.socket.writes.size();
+    const bool wasUp = link.v.SocketConnected == kTrue;
+    link.comm.tmrPoll_Timer();
+    ++run.timerCalls;
+    if (link.socket.writes.size() != written) run.pollTicks.push_back(tick);
+    if (wasUp && link.v.SocketConnected == kFalse) run.closedAt = tick;
+    if (link.v.SocketConnected == kFalse && link.socket.calls.back() == "connect") link.Up();
+  }
+  return run;
+}
+
+TEST(PollTimer, SkippingIdleTicksPollsAndClosesOnTheSameTicks) {
+  for (std::int16_t rate : {1, 3}) {
+    Link oneByOne(rate, 20);
+    Link skipping(rate, 20);
+    oneByOne.Up();
+    skipping.Up();
+    const int ticks = 2000 * rate;
+    const Link::Run expected = RunWithSkipping(oneByOne, ticks, false);
+    const Link::Run actual = RunWithSkipping(skipping, ticks, true);
+    EXPECT_EQ(actual.pollTicks, expected.pollTicks) << "rate " << rate;
+    EXPECT_NE(expected.closedAt, 0);
+    EXPECT_EQ(actual.closedAt, expected.closedAt) << "rate " << rate;
+    EXPECT_EQ(skipping.socket.wire, oneByOne.socket.wire);
+    EXPECT_LT(actual.timerCalls * 5, expected.timerCalls);  // the idle ticks really went unseen
+  }
+}
+
+TEST(PollTimer, HugeIntervalStillPollsWhenTheTickCountIsFull) {
+  Link link(1, 20);
+  link.v.RefreshRate = 32500;
+  link.v.TimeOut = 3600;
+  link.v.PollInterval = 650000;
+  link.Up();
+
+  link.comm.SkipPollTicks(link.comm.IdlePollTicksAhead());
+  EXPECT_EQ(link.v.PollTicks, 32766);
+  link.comm.SkipPollTicks(1000000);
+  EXPECT_EQ(link.v.PollTicks, 32767);
+  link.v.PollTicks = 32766;
+  link.comm.tmrPoll_Timer();
+  EXPECT_EQ(link.socket.wire, "\xF5");
+  EXPECT_TRUE(link.log.reports.empty());
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+#include "setup/ErrorLog.h"
+#include "setup/Failure.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 17 March 2020, 14:05:09, rendered as a short date and a long time.
+class FakeClock : public Clock {
+ public:
+  LocalDateTime Now() const override {
+    ++reads;
+    return now;
+  }
+  std::string GeneralDateTime(const LocalDateTime&) const override { return text; }
+
+  LocalDateTime now{2020, 3, 17, 14, 5, 9};
+  std::string text = "3/17/2020 2:05:09 PM";  // 20 characters
+  mutable int reads = 0;
+};
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  EXPECT_EQ(start, bytes.size()) << "text after the last CR LF";
+  return lines;
+}
+
+class ErrorLogTest : public ::testing::Test {
+ protected:
+  ErrorLogTest() { vars.AppFolder = folder.WithSeparator(); }
+
+  void Report(std::int32_t code, const std::string& description, const std::string& message,
+              const std::string& location) {
+    try {
+      throw Failure(code, description);
+    } catch (...) {
+      log.ReportError(message, location);
+    }
+  }
+  fs::path LogPath() const { return folder.File("Errorlog.txt"); }
+
+  TempFolder folder;
+  Variables vars;
+  FakeClock clock;
+  ErrorLog log{vars, clock};
+};
+
+}  // namespace
+
+TEST_F(ErrorLogTest, FirstReportCreatesTheHeaderAndBecomesLineTwelve) {
+  Report(5, "Invalid procedure call or argument", "Error Loading Form", "Program Error");
+
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex("^ {13}[A-Z]( [A-Z])* {4}[A-Z]( [A-Z])* {5}[A-Z]( [A-Z])*$")))
+      << lines[0];
+  EXPECT_EQ(lines[1], "");
+  for (int i = 2; i <= 4; ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex("^ {19}[^ ].*[^ ]$"))) << lines[i];
+  }
+  EXPECT_NE(lines[4].find(" - "), std::string::npos);
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], "");
+  EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
+  EXPECT_EQ(lines[8], "");
+  EXPECT_EQ(lines[9],
+            " DATE     TIME           LOCATION                           MESSAGE DESCRIPTION");
+  EXPECT_EQ(lines[10], std::string(80, '-'));
+  EXPECT_EQ(lines[11], "3/17/2020 2:05:09 PM    Program Error" + std::string(23, ' ') +
+                           "Error Loading Form: Error # 5 - Invalid procedure call or argument");
+}
+
+TEST_F(ErrorLogTest, LaterReportsAreAppendedWithoutANewHeader) {
+  Report(5, "first", "Error Loading Form", "Program Error");
+  Report(9, "second", "Error Trimming Buffer", "Switcher Buffer Error");
+
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[12].substr(24), "Switcher Buffer Error" + std::string(15, ' ') +
+                                      "Error Trimming Buffer: Error # 9 - second");
+}
+
+TEST_F(ErrorLogTest, MessageStartsInColumn60UnlessTheLocationIsLonger) {
+  const std::string location36(36, 'L');
+  const std::string location40(40, 'M');
+  Report(6, "Overflow", "Error Processing Command", location36);
+  Report(6, "Overflow", "Error Processing Command", location40);
+
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[11].substr(24, 36), location36);
+  EXPECT_EQ(lines[11].substr(60), "Error Processing Command: Error # 6 - Overflow");
+  // No blank is put between a long location and the message.
+  EXPECT_EQ(lines[12].substr(24), location40 + "Error Processing Command: Error # 6 - Overflow");
+}
+
+TEST_F(ErrorLogTest, ALongDateTimeIsNotCutAndAShortOneIsPadded) {
+  clock.text = "Tuesday, March 17, 2020 14:05:09";  // 32 characters
+  Report(5, "x", "Error Loading Form", "Program Error");
+  clock.text = "3/17/2020";  // a midnight stamp: the date alone
+  Report(5, "x", "Error Loading Form", "Program Error");
+
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[11], "Tuesday, March 17, 2020 14:05:09Program Error" + std::string(15, ' ') +
+                           "Error Loading Form: Error # 5 - x");
+  EXPECT_EQ(lines[12], "3/17/2020" + std::string(15, ' ') + "Program Error" + std::string(23, ' ') +
+                           "Error Loading Form: Error # 5 - x");
+}
+
+TEST_F(ErrorLogTest, AnEmptyDescriptionStillEndsWithTheSeparator) {
+  Report(75, "", "Error Writing ini File", "File Error");
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[11].substr(60), "Error Writing ini File: Error # 75 - ");
+}
+
+TEST_F(ErrorLogTest, FailuresOtherThanThePanelsOwnStillGetACodeAndADescription) {
+  try {
+    throw std::runtime_error("vector too long");
+  } catch (...) {
+    log.ReportError("Error Processing Alpha Table", "Message Error");
+  }
+  try {
+    throw 42;
+  } catch (...) {
+    log.ReportError("Error Processing Alpha Table", "Message Error");
+  }
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_TRUE(std::regex_match(lines[11].substr(60),
+                               std::regex("Error Processing Alpha Table: Error # -?[0-9]+ - "
+                                          "vector too long")));
+  EXPECT_TRUE(std::regex_match(lines[12].substr(60),
+                               std::regex("Error Processing Alpha Table: Error # -?[0-9]+ - "
+                                          "Unknown error")));
+}
+
+TEST_F(ErrorLogTest, ALogJustBelowTheLimitIsAppendedTo) {
+  const std::string old(1023999, 'x');
+  WriteBytes(LogPath(), old);
+  Report(5, "x", "Error Loading Form", "Program Error");
+
+  const std::string now = ReadBytes(LogPath());
+  EXPECT_EQ(now.substr(0, old.size()), old);
+  EXPECT_EQ(now.substr(old.size()), "3/17/2020 2:05:09 PM    Program Error" + std::string(23, ' ') +
+                                        "Error Loading Form: Error # 5 - x\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(ErrorLogTest, ALogAtTheLimitIsArchivedAndStartedAfresh) {
+  std::string old(1024000, 'x');
+  old.replace(0, 5, "first");
+  WriteBytes(LogPath(), old);
+  Report(5, "x", "Error Loading Form", "Program Error");
+
+  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1405.txt")), old);
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
+  EXPECT_EQ(lines[11].substr(60), "Error Loading Form: Error # 5 - x");
+}
+
+TEST_F(ErrorLogTest, ASecondArchivingInTheSameMinuteNeverOverwritesTheFirstArchive) {
+  const std::string archived = "archived earlier this minute";
+  WriteBytes(folder.File("Errorlog 031720 1405.txt"), archived);
+  const std::string full(1024000, 'y');
+  WriteBytes(LogPath(), full);
+
+  Report(5, "x", "Error Loading Form", "Program Error");
+
+  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1405.txt")), archived);
+  EXPECT_EQ(ReadBytes(LogPath()), full);
+
+  // A minute later the archive goes through.
+  clock.now.minute = 6;
+  Report(5, "x", "Error Loading Form", "Program Error");
+  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1406.txt")), full);
+  EXPECT_EQ(Lines(ReadBytes(LogPath())).size(), 12u);
+}
+
+TEST_F(ErrorLogTest, AnUnwritableLogReportsItsOwnFailureOnceAndCarriesOn) {
+  fs::create_directory(LogPath());  // a folder where the log file must go
+
+  Report(5, "x", "Error Loading Form", "Program Error");
+
+  // The original report and one report of its failure; the failed report is not repeated.
+  EXPECT_EQ(clock.reads, 2);
+  EXPECT_TRUE(fs::is_directory(LogPath()));
+
+  clock.reads = 0;
+  Report(5, "x", "Error Loading Form", "Program Error");
+  EXPECT_EQ(clock.reads, 2);
+}
+
+TEST_F(ErrorLogTest, AMissingFolderLosesTheLineWithoutLooping) {
+  vars.AppFolder = folder.WithSeparator() + "gone/";
+  Report(5, "x", "Error Loading Form", "Program Error");
+  EXPECT_EQ(clock.reads, 2);
+  EXPECT_FALSE(fs::exists(folder.File("gone")));
+}
+
+TEST(SystemClock, RendersShortDateAndLongTimeAndTheDateAloneAtMidnight) {
+  const std::string previous = std::setlocale(LC_TIME, nullptr);
+  std::setlocale(LC_TIME, "C");
+  const SystemClock clock;
+  EXPECT_EQ(clock.GeneralDateTime({2020, 3, 17, 14, 5, 9}), "03/17/20 14:05:09");
+  EXPECT_EQ(clock.GeneralDateTime({2020, 3, 17, 0, 0, 0}), "03/17/20");
+  EXPECT_EQ(clock.GeneralDateTime({2020, 3, 17, 0, 0, 1}), "03/17/20 00:00:01");
+  std::setlocale(LC_TIME, previous.c_str());
+
+  const LocalDateTime now = clock.Now();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+}
