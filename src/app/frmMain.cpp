@@ -43,8 +43,12 @@ QColor FromBgr(std::uint32_t bgr) {
 // switcher reported.
 QString ButtonStyle(const QColor& face) {
   return QStringLiteral(
-             "QPushButton { background-color: %1; border: 2px outset %1; border-radius: 0px; }"
-             "QPushButton:pressed { border-style: inset; }")
+             "QPushButton { background-color: %1; border-style: solid; border-radius: 0px;"
+             " border-width: 1px 2px 2px 1px;"
+             " border-color: rgb(160,160,160) rgb(64,64,64) rgb(64,64,64) rgb(160,160,160); }"
+             "QPushButton:focus { border-color: rgb(0,0,0); }"
+             "QPushButton:pressed { border-width: 2px 1px 1px 2px;"
+             " border-color: rgb(64,64,64) rgb(160,160,160) rgb(160,160,160) rgb(64,64,64); }")
       .arg(face.name());
 }
 

@@ -132,14 +132,16 @@ int QtSocketComponent::Connect() {
 
 void QtSocketComponent::Close() {
   CallScope scope(callDepth_);
-  pending_.clear();
   AbortQuietly();
+  // What the old link still had to report means nothing to the panel now.
+  pending_.clear();
 }
 
 void QtSocketComponent::Disconnect() {
   CallScope scope(callDepth_);
-  pending_.clear();
   AbortQuietly();
+  // What the old link still had to report means nothing to the panel now.
+  pending_.clear();
 }
 
 bool QtSocketComponent::IsConnected() const {

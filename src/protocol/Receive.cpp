@@ -30,8 +30,8 @@ bool IsCommandByte(unsigned char byte) {
 void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
   try {
     if (bytesTotal < 1) throw Failure(kOutOfRange, "Subscript out of range");
-    // One byte more than announced, so a read that finds exactly the announced bytes is
-    // followed by one that reports the socket empty.
+    // Room for one byte more than announced; the loop reads until the socket has nothing left,
+    // so bytes that came in after the announcement are taken too.
     const std::int16_t maxLength = CheckedInt16(static_cast<long long>(bytesTotal) + 1);
     std::string area(static_cast<std::size_t>(maxLength), '\0');
     for (;;) {

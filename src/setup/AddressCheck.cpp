@@ -31,8 +31,7 @@ std::optional<std::string> NormaliseIPAddress(const std::string& text) {
   if (third + 1 >= t.size()) return std::nullopt;
 
   const std::string_view parts[] = {
-      t.substr(0, first),
-      t.substr(first + 1, second - first - 1),
+      t.substr(0, first), t.substr(first + 1, second - first - 1),
       t.substr(second + 1, third - second - 1),
       t.substr(third + 1),  // further dots included: 4.5 rounds to 4
   };

@@ -32,10 +32,18 @@ T CheckedFromReal(double value) {
 
 }  // namespace
 
-std::int16_t CheckedInt16(double value) { return CheckedFromReal<std::int16_t>(value); }
-std::int32_t CheckedInt32(double value) { return CheckedFromReal<std::int32_t>(value); }
-std::int16_t CheckedInt16(long long value) { return CheckedFromWhole<std::int16_t>(value); }
-std::int32_t CheckedInt32(long long value) { return CheckedFromWhole<std::int32_t>(value); }
+std::int16_t CheckedInt16(double value) {
+  return CheckedFromReal<std::int16_t>(value);
+}
+std::int32_t CheckedInt32(double value) {
+  return CheckedFromReal<std::int32_t>(value);
+}
+std::int16_t CheckedInt16(long long value) {
+  return CheckedFromWhole<std::int16_t>(value);
+}
+std::int32_t CheckedInt32(long long value) {
+  return CheckedFromWhole<std::int32_t>(value);
+}
 
 unsigned char CheckedByte(long long value) {
   if (value < 0 || value > 255) throw Failure(kOverflow, kOverflowText);

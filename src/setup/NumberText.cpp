@@ -8,8 +8,12 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // More significant digits than any double needs to be rounded correctly; digits beyond them
 // only matter as "something non-zero follows", kept as one extra digit.

@@ -44,8 +44,12 @@ std::string ZeroPadded(int value, std::size_t digits) {
   return text;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
 
 // Hands out the file's entries in file order, without copying them: an entry ends at a line
 // end (CR LF, LF or CR) or a comma, leading blanks are skipped, and an entry that starts with

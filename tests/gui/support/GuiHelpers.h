@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QColor>
+#include <cstdlib>
+#include <QFile>
+#include <QHash>
+#include <QImage>
+#include <QMessageBox>
+#include <QString>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "app/QtMessageBox.h"
+
+// A program folder of its own for each test: the configuration file and the error log.
+struct TestFolder {
+  QTemporaryDir dir;
+  std::string Path() const { return QFile::encodeName(dir.path() + QLatin1Char('/')).toStdString(); }
+  QString File(const QString& name) const { return dir.filePath(name); }
+  void Write(const QString& name, const QByteArray& bytes) const {
+    QFile file(File(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+  }
+  QByteArray Read(const QString& name) const {
+    QFile file(File(name));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+  }
+  bool Exists(const QString& name) const { return QFile::exists(File(name)); }
+};
+
+// Records every message box instead of showing it, with whether the main window was on
+// screen at that moment.
+struct BoxRecorder {
+  struct Box {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+    bool windowVisible;
+  };
+  std::vector<Box> boxes;
+  const QWidget* watched = nullptr;
+
+  MessageBoxFn Fn() {
+    return [this](QWidget*, const QString& title, const QString& text, QMessageBox::Icon icon) {
+      boxes.push_back({title, text, icon, watched != nullptr && watched->isVisible()});
+    };
+  }
+};
+
+// The colour most of a widget's middle shows: its face, whatever text is drawn on it.
+inline QColor FaceColour(QWidget& widget) {
+  const QImage image = widget.grab().toImage();
+  QHash<QRgb, int> counts;
+  for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+    for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x) ++counts[image.pixel(x, y)];
+  }
+  QRgb best = 0;
+  int bestCount = -1;
+  for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    if (it.value() > bestCount) {
+      best = it.key();
+      bestCount = it.value();
+    }
+  }
+  return QColor(best);
+}
+
+inline bool Near(const QColor& actual, int red, int green, int blue, int tolerance = 4) {
+  return std::abs(actual.red() - red) <= tolerance && std::abs(actual.green() - green) <= tolerance &&
+         std::abs(actual.blue() - blue) <= tolerance;
+}
+
+inline std::string Describe(const QColor& colour) {
+  return "RGB(" + std::to_string(colour.red()) + "," + std::to_string(colour.green()) + "," +
+         std::to_string(colour.blue()) + ")";
+}
