@@ -327,7 +327,11 @@ QPushButton* frmMain::Button(ChannelButton button) const {
 }
 
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
-  if (QPushButton* target = Button(button)) target->setStyleSheet(ButtonStyle(FromBgr(bgr)));
+  QPushButton* target = Button(button);
+  if (target == nullptr) return;
+  // Reports repeat the state the button already shows; restyling costs a re-polish.
+  const QString style = ButtonStyle(FromBgr(bgr));
+  if (target->styleSheet() != style) target->setStyleSheet(style);
 }
 
 void frmMain::SetPollTimerEnabled(bool enabled) {

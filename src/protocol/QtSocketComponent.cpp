@@ -91,9 +91,13 @@ void QtSocketComponent::ApplyStartupSettings(const SocketStartupSettings& settin
   }
 }
 
-void QtSocketComponent::SetRemoteHost(const std::string& address) { host_ = address; }
+void QtSocketComponent::SetRemoteHost(const std::string& address) {
+  host_ = address;
+}
 
-void QtSocketComponent::SetRemotePort(std::int32_t port) { port_ = port; }
+void QtSocketComponent::SetRemotePort(std::int32_t port) {
+  port_ = port;
+}
 
 int QtSocketComponent::Connect() {
   CallScope scope(callDepth_);
@@ -190,8 +194,7 @@ std::int32_t QtSocketComponent::Read(char* area, std::int32_t maxLength) {
     }
   }
   // "Would block" only while more may come; after the server closed, the panel stops asking.
-  lastError_ =
-      socket_.state() == QAbstractSocket::ConnectedState ? kWouldBlock : kNotConnected;
+  lastError_ = socket_.state() == QAbstractSocket::ConnectedState ? kWouldBlock : kNotConnected;
   return 0;
 }
 
@@ -203,7 +206,9 @@ void QtSocketComponent::OnConnected() {
   Raise(Notice::kConnected);
 }
 
-void QtSocketComponent::OnReadyRead() { Raise(Notice::kReadyRead); }
+void QtSocketComponent::OnReadyRead() {
+  Raise(Notice::kReadyRead);
+}
 
 void QtSocketComponent::OnDisconnected() {
   // Qt reports a close the panel asked for too; the panel already knows about that one.

@@ -13,13 +13,13 @@
 // The start-up settings the main window gives the socket before its first connect: an IPv4
 // stream socket that never blocks the UI thread and passes bytes unchanged.
 struct SocketStartupSettings {
-  int addressFamily = 2;      // IPv4
-  int protocol = 0;           // the default for the socket type
-  int socketType = 1;         // stream (TCP)
-  bool nonBlocking = true;    // never wait on the UI thread
-  bool lingerOnClose = false; // a close drops unsent bytes at once
-  int receiveBufferKiB = 0;   // 0: the adapter's own bound
-  bool keepAlive = false;     // our own polls find a dead link
+  int addressFamily = 2;       // IPv4
+  int protocol = 0;            // the default for the socket type
+  int socketType = 1;          // stream (TCP)
+  bool nonBlocking = true;     // never wait on the UI thread
+  bool lingerOnClose = false;  // a close drops unsent bytes at once
+  int receiveBufferKiB = 0;    // 0: the adapter's own bound
+  bool keepAlive = false;      // our own polls find a dead link
 };
 
 // The socket component on top of QTcpSocket. Its events are Qt signals on the UI thread:

@@ -1,6 +1,7 @@
 #include "setup/frmSetup.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr int kLowestPort = 1;
 constexpr int kHighestPort = 65535;
+constexpr double kDialogFontPoints = 8.0;
 
 // The settings are 8-bit text, as the configuration file holds them.
 std::string ToSetting(const QString& text) { return text.toLatin1().toStdString(); }
@@ -38,6 +40,11 @@ frmSetup::frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, ErrorRep
   setWindowTitle(QStringLiteral("Setup"));
   setWindowIcon(QIcon(QStringLiteral(":/panel.png")));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  // The fixed layout was drawn for the classic 8-point dialog face; at the larger default
+  // sizes of today's desktops the check box caption would be cut off.
+  QFont dialogFont = font();
+  dialogFont.setPointSizeF(kDialogFontPoints);
+  setFont(dialogFont);
   BuildLayout();
 }
 

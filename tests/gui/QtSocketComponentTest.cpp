@@ -1,5 +1,3 @@
-#include "protocol/QtSocketComponent.h"
-
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/QtSocketComponent.h"
 #include "setup/Failure.h"
 
 namespace {
@@ -45,10 +44,12 @@ class QtSocketComponentTest : public ::testing::Test {
         peer_ = server_.nextPendingConnection();
       }
     });
-    QObject::connect(&socket_, &QtSocketComponent::Connected, &socket_,
-                     [this] { events_.push_back({Kind::kConnected, 0}); });
-    QObject::connect(&socket_, &QtSocketComponent::Disconnected, &socket_,
-                     [this] { events_.push_back({Kind::kDisconnected, 0}); });
+    QObject::connect(&socket_, &QtSocketComponent::Connected, &socket_, [this] {
+      events_.push_back({Kind::kConnected, 0});
+    });
+    QObject::connect(&socket_, &QtSocketComponent::Disconnected, &socket_, [this] {
+      events_.push_back({Kind::kDisconnected, 0});
+    });
     QObject::connect(&socket_, &QtSocketComponent::DataArrival, &socket_, [this](qint16 total) {
       events_.push_back({Kind::kDataArrival, total});
       if (drainOnArrival_) {
@@ -158,6 +159,89 @@ TEST_F(QtSocketComponentTest, ConnectWhileAnAttemptIsPendingOrConnectedStartsNoO
   EXPECT_TRUE(socket_.IsConnected());
 }
 
+// A server whose accept queue is full: the kernel drops new handshakes, so a connect attempt
+// stays pending as it would on a slow network, until the server accepts again.
+class BusyServer {
+ public:
+  bool Start() {
+    server_.setListenBacklogSize(0);
+    if (!server_.listen(QHostAddress::LocalHost, 0)) {
+      return false;
+    }
+    server_.pauseAccepting();
+    filler_.connectToHost(QHostAddress::LocalHost, server_.serverPort());
+    return QTest::qWaitFor([this] { return filler_.state() == QAbstractSocket::ConnectedState; },
+                           kWaitMs);
+  }
+  void AcceptAgain() { server_.resumeAccepting(); }
+  quint16 Port() const { return server_.serverPort(); }
+
+ private:
+  QTcpServer server_;
+  QTcpSocket filler_;
+};
+
+TEST_F(QtSocketComponentTest, ASlowHandshakeIsLeftToFinishWhileThePanelKeepsAsking) {
+  BusyServer busy;
+  ASSERT_TRUE(busy.Start());
+  socket_.SetRemoteHost("127.0.0.1");
+  socket_.SetRemotePort(busy.Port());
+  int attempts = 0;
+  int socketErrors = 0;
+  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
+                   [&attempts](QAbstractSocket::SocketState state) {
+                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
+                   });
+  QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &server_,
+                   [&socketErrors] { ++socketErrors; });
+
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this, &ticks] {
+    ++ticks;
+    EXPECT_EQ(socket_.Connect(), 0);
+  });
+  QElapsedTimer window;
+  window.start();
+  ticker.start(20);
+  // Asked on every tick for longer than the pacing interval, the pending attempt goes on.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return ticks >= 10 && window.hasExpired(QtSocketComponent::kConnectPacingMs + 100); },
+      kWaitMs));
+  EXPECT_EQ(attempts, 1);
+  EXPECT_TRUE(events_.empty());
+
+  busy.AcceptAgain();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
+  ticker.stop();
+  EXPECT_EQ(attempts, 1);
+  EXPECT_EQ(socketErrors, 0);
+  EXPECT_EQ(events_.size(), 1u);
+}
+
+TEST_F(QtSocketComponentTest, AnAttemptThatNeverCompletesEndsSilentlyAndCanBeRetried) {
+  BusyServer busy;
+  ASSERT_TRUE(busy.Start());
+  socket_.SetRemoteHost("127.0.0.1");
+  socket_.SetRemotePort(busy.Port());
+  int attempts = 0;
+  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
+                   [&attempts](QAbstractSocket::SocketState state) {
+                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
+                   });
+
+  ASSERT_EQ(socket_.Connect(), 0);
+  ASSERT_EQ(attempts, 1);
+  // Well before Qt's own 30 s, the attempt is given up without any event.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [this] { return InnerSocket()->state() == QAbstractSocket::UnconnectedState; }, 3 * kWaitMs));
+  HandlePendingEvents();
+  EXPECT_TRUE(events_.empty());
+
+  EXPECT_EQ(socket_.Connect(), 0);
+  EXPECT_EQ(attempts, 2);
+}
+
 TEST_F(QtSocketComponentTest, RefusedAttemptsAreSilentPacedAndFindTheServerWhenItReturns) {
   const quint16 closedPort = server_.serverPort();
   server_.close();
@@ -172,8 +256,7 @@ TEST_F(QtSocketComponentTest, RefusedAttemptsAreSilentPacedAndFindTheServerWhenI
 
   // The poll timer of a panel with Refresh Rate 1 asks for a connect every 20 ms.
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker,
-                   [this] { EXPECT_EQ(socket_.Connect(), 0); });
+  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this] { EXPECT_EQ(socket_.Connect(), 0); });
   QElapsedTimer window;
   window.start();
   ticker.start(20);
@@ -195,8 +278,8 @@ TEST_F(QtSocketComponentTest, RefusesAnAddressOrPortThatCannotBeUsedAtOnce) {
   const struct {
     const char* host;
     std::int32_t port;
-  } unusable[] = {{"", 1250}, {"127.0.0.1", 0}, {"127.0.0.1", 65536}, {"127.0.0.1", -1},
-                  {"::1", 1250}};
+  } unusable[] = {
+      {"", 1250}, {"127.0.0.1", 0}, {"127.0.0.1", 65536}, {"127.0.0.1", -1}, {"::1", 1250}};
   for (const auto& target : unusable) {
     socket_.SetRemoteHost(target.host);
     socket_.SetRemotePort(target.port);
@@ -292,7 +375,7 @@ TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
   bool peerGone = false;
   QObject::connect(peer_, &QTcpSocket::disconnected, peer_, [&peerGone] { peerGone = true; });
 
-  // Shutdown issues the close alone, without the disconnect call.
+  // At shutdown the panel sends the close alone, without the disconnect call.
   socket_.Close();
   EXPECT_FALSE(socket_.IsConnected());
   EXPECT_EQ(events_.size(), 1u);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QEventLoop>
+#include <QTimer>
+#include <functional>
 #include <cstdlib>
 #include <QFile>
 #include <QHash>
@@ -77,4 +80,18 @@ inline bool Near(const QColor& actual, int red, int green, int blue, int toleran
 inline std::string Describe(const QColor& colour) {
   return "RGB(" + std::to_string(colour.red()) + "," + std::to_string(colour.green()) + "," +
          std::to_string(colour.blue()) + ")";
+}
+
+// Runs the event loop as the program does (no pauses between passes) until the condition
+// holds or timeoutMs has passed; returns the condition.
+inline bool RunEventLoopUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (condition()) loop.quit();
+  });
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  check.start(1);
+  if (!condition()) loop.exec();
+  return condition();
 }

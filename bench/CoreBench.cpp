@@ -1,0 +1,408 @@
+// Throughput of the panel's core: framing primitives, the dispatcher for each kind of message
+// the server sends, draining a queued burst, the channel command, a full name table, and the
+// configuration file. Single-threaded, so every rate here is per core.
+//
+//   build-bench/bench/qev-bench-core --benchmark_counters_tabular=true
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "app/SelectorLists.h"
+#include "app/Variables.h"
+#include "protocol/ByteManipulation.h"
+#include "protocol/TCPComm.h"
+#include "setup/Procedures.h"
+#include "support/Fakes.h"
+
+namespace {
+
+// The largest name table the protocol carries: 16383 names of 127 characters.
+constexpr std::int32_t kFullTableCount = 16383;
+constexpr std::int32_t kLongestName = 127;
+
+// A connected socket that takes every write whole and only counts the bytes. The tests'
+// FakeSocket keeps a copy of every write, which would measure its own bookkeeping and grow
+// without bound over millions of iterations.
+class SinkSocket : public SocketComponent {
+ public:
+  void SetRemoteHost(const std::string&) override {}
+  void SetRemotePort(std::int32_t) override {}
+  int Connect() override { return 0; }
+  void Close() override {}
+  void Disconnect() override {}
+  bool IsConnected() const override { return true; }
+  std::int32_t Write(const char*, std::int32_t length) override {
+    bytesWritten += length;
+    bytesTaken_ = static_cast<std::int16_t>(length);
+    return length;
+  }
+  std::int16_t BytesTaken() const override { return bytesTaken_; }
+  std::int32_t Read(char*, std::int32_t) override { return 0; }
+  std::int16_t LastError() const override { return kWouldBlock; }
+
+  std::int64_t bytesWritten = 0;
+
+ private:
+  std::int16_t bytesTaken_ = 0;
+};
+
+// The link as the running panel has it after the server came up: socket connected, the link
+// shown up, source 3 on console 5 chosen.
+struct Link {
+  Link() {
+    vars.SocketConnected = kTrue;
+    vars.SwitcherConnected = kTrue;
+    vars.SelectedSource = 3;
+    vars.SelectedConsole = 5;
+  }
+  Variables vars;
+  SinkSocket socket;
+  FakeWindow window;
+  RecordingReporter log;
+  TCPComm comm{vars, socket, window, log};
+};
+
+ByteString Framed(std::string_view commandAndData) {
+  ByteString message(commandAndData);
+  AppendChecksumAndEOM(message);
+  return message;
+}
+
+// A channel report with one entry: source 2, console 4 (the chosen channel, 0-based), on.
+ByteString ChannelReport() {
+  return Framed(std::string_view("\xD6\x7F\x00\x01\x02\x00\x04\x00\x01", 9));
+}
+
+// An alpha table of count names of nameLength characters, numbered 1 upwards.
+ByteString AlphaTable(unsigned char type, std::int32_t nameLength, std::int32_t count) {
+  ByteString message;
+  message.reserve(static_cast<std::size_t>((nameLength + 2) * count + 9));
+  message.push_back(static_cast<char>(0xFC));
+  message.push_back(static_cast<char>(type));
+  message.push_back(static_cast<char>(nameLength));
+  AppendNumber14(message, count);
+  AppendNumber14(message, 0);  // first
+  for (std::int32_t k = 0; k < count; ++k) {
+    for (std::int32_t c = 0; c < nameLength; ++c) {
+      message.push_back(static_cast<char>('A' + (k + c) % 26));
+    }
+    AppendNumber14(message, k + 1);
+  }
+  AppendChecksumAndEOM(message);
+  return message;
+}
+
+enum class Kind { ServerPoll, LinkUp, TypeRequest, SwitcherType, ChannelReport, SmallTable };
+
+ByteString MessageOf(Kind kind) {
+  switch (kind) {
+    case Kind::ServerPoll:
+      return ByteString("\xF5", 1);
+    case Kind::LinkUp:
+      return ByteString("\xF4", 1);
+    case Kind::TypeRequest:
+      return ByteString("\x81\x64\x64\xFF", 4);
+    case Kind::SwitcherType:
+      return Framed(std::string_view("\xE5\x01\x00\x00\x05\x01\x00\x00", 8));
+    case Kind::ChannelReport:
+      return ChannelReport();
+    case Kind::SmallTable:
+      return Framed(std::string_view("\xFC\x0A\x04\x02\x00\x00\x00"
+                                     "Mic1\x01\x00"
+                                     "Mic2\x02\x00",
+                                     19));
+  }
+  return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Framing primitives
+
+void BM_CalcChecksum(benchmark::State& state) {
+  const ByteString message = state.range(0) == 0 ? ChannelReport()
+                                                 : AlphaTable(10, kLongestName, kFullTableCount);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(CalcChecksum(message, 2));
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(message.size()));
+  state.SetLabel(state.range(0) == 0 ? "11-byte channel report" : "2,113,416-byte table");
+}
+BENCHMARK(BM_CalcChecksum)->Arg(0)->Arg(1);
+
+// A small message arriving in an empty buffer: the append and the scan to its EOM.
+void BM_FindEOM_SmallMessage(benchmark::State& state) {
+  const ByteString message = ChannelReport();
+  ReceiveBuffer buffer;
+  for (auto _ : state) {
+    buffer.Clear();
+    buffer.Append(message);
+    benchmark::DoNotOptimize(FindEOM(buffer));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FindEOM_SmallMessage);
+
+// One scan over a full table waiting whole in the buffer.
+void BM_FindEOM_FullTable(benchmark::State& state) {
+  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  ReceiveBuffer buffer;
+  for (auto _ : state) {
+    state.PauseTiming();
+    buffer.Clear();
+    buffer.Append(table);  // a fresh buffer has scanned nothing yet
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(FindEOM(buffer));
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
+}
+BENCHMARK(BM_FindEOM_FullTable)->Unit(benchmark::kMicrosecond);
+
+// A full table arriving in TCP segments of 1460 bytes, with a look for its EOM after each one,
+// as the data-arrival handler and the decode timer do. Linear in the table's size: the bytes
+// already searched are never searched again.
+void BM_FindEOM_TableArrivingInSegments(benchmark::State& state) {
+  constexpr std::size_t kSegment = 1460;
+  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  ReceiveBuffer buffer;
+  std::int64_t looks = 0;
+  for (auto _ : state) {
+    buffer.Clear();
+    for (std::size_t at = 0; at < table.size(); at += kSegment) {
+      buffer.Append(std::string_view(table).substr(at, kSegment));
+      benchmark::DoNotOptimize(FindEOM(buffer));
+      ++looks;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
+  state.counters["looks"] = benchmark::Counter(static_cast<double>(looks),
+                                               benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_FindEOM_TableArrivingInSegments)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------------------------
+// The dispatcher, one message per call, for each kind of message: the message is appended to
+// the receive buffer and one dispatcher call takes it off and handles it.
+
+void BM_Dispatch(benchmark::State& state, Kind kind) {
+  const ByteString message = MessageOf(kind);
+  Link link;
+  for (auto _ : state) {
+    link.vars.ReceiveBuffer.Append(message);
+    link.comm.ProcessReceiveBuffer();
+  }
+  if (!link.vars.ReceiveBuffer.empty() || !link.log.reports.empty()) {
+    state.SkipWithError("the dispatcher left bytes behind or reported a failure");
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(message.size()));
+}
+BENCHMARK_CAPTURE(BM_Dispatch, F5_server_poll, Kind::ServerPoll);
+BENCHMARK_CAPTURE(BM_Dispatch, F4_link_up, Kind::LinkUp);
+BENCHMARK_CAPTURE(BM_Dispatch, 81_type_request, Kind::TypeRequest);
+BENCHMARK_CAPTURE(BM_Dispatch, E5_switcher_type, Kind::SwitcherType);
+BENCHMARK_CAPTURE(BM_Dispatch, D6_channel_report, Kind::ChannelReport);
+BENCHMARK_CAPTURE(BM_Dispatch, FC_small_table, Kind::SmallTable);
+
+// A burst of N small messages queued at once, drained one dispatcher call per message as the
+// decode timer does. Time per message must not grow with N: taking a message off the front
+// never copies the rest of the buffer.
+void BM_DrainQueued(benchmark::State& state, Kind kind) {
+  const auto count = static_cast<std::int64_t>(state.range(0));
+  const ByteString message = MessageOf(kind);
+  ByteString burst;
+  burst.reserve(message.size() * static_cast<std::size_t>(count));
+  for (std::int64_t i = 0; i < count; ++i) burst += message;
+
+  Link link;
+  for (auto _ : state) {
+    state.PauseTiming();
+    link.vars.ReceiveBuffer.Clear();
+    link.vars.ReceiveBuffer.Append(burst);
+    state.ResumeTiming();
+    std::int64_t calls = 0;
+    while (!link.vars.ReceiveBuffer.empty() && calls < count) {
+      link.comm.ProcessReceiveBuffer();
+      ++calls;
+    }
+    if (calls != count || !link.vars.ReceiveBuffer.empty()) {
+      state.SkipWithError("the burst did not drain one message per call");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+  state.SetComplexityN(count);
+}
+BENCHMARK_CAPTURE(BM_DrainQueued, D6_channel_reports, Kind::ChannelReport)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DrainQueued, F4_link_up, Kind::LinkUp)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------------------------
+// The channel command a press of ON sends, built and written to the socket.
+
+void BM_SendChannelOnOff(benchmark::State& state) {
+  Link link;
+  for (auto _ : state) {
+    link.comm.SendChannelOnOff(200, 1, 127, 300);
+  }
+  if (link.socket.bytesWritten != state.iterations() * 11 || !link.log.reports.empty()) {
+    state.SkipWithError("not every command went out whole");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SendChannelOnOff);
+
+// ---------------------------------------------------------------------------------------------
+// Name tables
+
+// A full input table decoded and installed (the fake window's refill only counts).
+void BM_ProcessAlphaTable_Full(benchmark::State& state) {
+  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  Link link;
+  for (auto _ : state) {
+    link.comm.ProcessAlphaTable(table);
+  }
+  if (link.vars.InputCount != kFullTableCount || !link.log.reports.empty()) {
+    state.SkipWithError("the table was not installed");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
+  state.SetLabel(std::to_string(table.size()) + " bytes");
+}
+BENCHMARK(BM_ProcessAlphaTable_Full)->Unit(benchmark::kMillisecond);
+
+// Tables of 127-character names, 1024 to 16383 of them: decoding is one pass, linear in size.
+void BM_ProcessAlphaTable_BySize(benchmark::State& state) {
+  const auto count = static_cast<std::int32_t>(state.range(0));
+  const ByteString table = AlphaTable(10, kLongestName, count);
+  Link link;
+  for (auto _ : state) {
+    link.comm.ProcessAlphaTable(table);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
+  state.SetComplexityN(static_cast<std::int64_t>(table.size()));
+}
+BENCHMARK(BM_ProcessAlphaTable_BySize)
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Arg(kFullTableCount)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// The Source list's contents for a full table already installed.
+void BM_BuildSourceList_Full(benchmark::State& state) {
+  Link link;
+  link.comm.ProcessAlphaTable(AlphaTable(10, kLongestName, kFullTableCount));
+  ListContents list;
+  for (auto _ : state) {
+    BuildSourceList(link.vars, list);
+    benchmark::DoNotOptimize(list.entries.data());
+  }
+  if (list.entries.size() != kFullTableCount + 1) state.SkipWithError("list incomplete");
+}
+BENCHMARK(BM_BuildSourceList_Full)->Unit(benchmark::kMillisecond);
+
+// What the core does between a full table's EOM arriving and the window filling its list:
+// the dispatcher takes the table off the buffer, decodes and installs it, and the list's
+// contents are built from it. Only the Qt list fill itself is missing (see qev-bench-latency).
+void BM_FullTableToListContents(benchmark::State& state) {
+  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  Link link;
+  ListContents list;
+  for (auto _ : state) {
+    state.PauseTiming();
+    link.vars.ReceiveBuffer.Append(table);
+    state.ResumeTiming();
+    link.comm.ProcessReceiveBuffer();
+    BuildSourceList(link.vars, list);
+  }
+  if (list.entries.size() != kFullTableCount + 1 || !link.vars.ReceiveBuffer.empty()) {
+    state.SkipWithError("the table did not reach the list");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
+}
+BENCHMARK(BM_FullTableToListContents)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------------------------
+// The configuration file, in a folder of its own under the system's temporary folder.
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qev-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  bool ok() const { return !path_.empty(); }
+  std::string WithSeparator() const { return path_ + "/"; }
+
+ private:
+  std::string path_;
+};
+
+Variables TypicalSettings(const std::string& folder) {
+  Variables vars;
+  vars.AppFolder = folder;
+  vars.ServerAddress = "192.168.10.20";
+  vars.ServerPort = 1250;
+  vars.SelectedSource = 12;
+  vars.SelectedConsole = 3;
+  vars.UserName = "desk";
+  vars.Password = "abc";
+  return vars;
+}
+
+void BM_WriteIniFile(benchmark::State& state) {
+  TempFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const Variables vars = TypicalSettings(folder.WithSeparator());
+  RecordingReporter log;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(WriteIniFile(vars, log));
+  }
+  if (!log.reports.empty()) state.SkipWithError("writing failed");
+}
+BENCHMARK(BM_WriteIniFile)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadIniFile(benchmark::State& state) {
+  TempFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  RecordingReporter log;
+  if (!WriteIniFile(TypicalSettings(folder.WithSeparator()), log)) {
+    state.SkipWithError("writing failed");
+    return;
+  }
+  Variables vars;
+  vars.AppFolder = folder.WithSeparator();
+  FakeWindow window;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ReadIniFile(vars, window));
+    window.windowOrders.clear();
+  }
+  if (vars.ServerAddress != "192.168.10.20") state.SkipWithError("read back wrong");
+}
+BENCHMARK(BM_ReadIniFile)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

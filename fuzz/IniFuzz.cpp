@@ -1,0 +1,122 @@
+// Whatever "qevntpnl.ini" holds: reading it either fails (the window's load handler reports
+// that) or leaves every setting within its rule, re-times the poll timer and applies the
+// window order. What was read is then written back and read again, which gives the same
+// settings (the password only when its stored form holds no comma or line end, which the
+// reader would cut it at).
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/Variables.h"
+#include "setup/Failure.h"
+#include "setup/Procedures.h"
+#include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Broken(const char* what, int line) {
+  std::fprintf(stderr, "IniFuzz.cpp:%d: invariant broken: %s\n", line, what);
+  std::abort();
+}
+#define REQUIRE(condition)                          \
+  do {                                              \
+    if (!(condition)) Broken(#condition, __LINE__); \
+  } while (0)
+
+// The program folder: one per process, removed when the run ends.
+const std::string& Folder() {
+  static const std::string folder = [] {
+    const fs::path path =
+        fs::temp_directory_path() / ("qevntpnl-inifuzz-" + std::to_string(::getpid()));
+    fs::create_directories(path);
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(Folder(), ignored);
+    });
+    return path.string() + "/";
+  }();
+  return folder;
+}
+
+void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  REQUIRE(file.good());
+}
+
+struct Panel {
+  Panel() { ProgramSetup(vars, window, log, Folder()); }
+  Variables vars;
+  FakeWindow window;
+  RecordingReporter log;
+};
+
+void CheckSettings(const Panel& p) {
+  const Variables& v = p.vars;
+  REQUIRE(v.ServerAddress.size() <= 25);
+  REQUIRE(v.ServerPort >= 1);
+  REQUIRE(v.SelectedSource >= 0);
+  REQUIRE(v.SelectedConsole >= 0);
+  REQUIRE(v.StayOnTopMode == kTopmost || v.StayOnTopMode == kNotTopmost);
+  REQUIRE(v.RefreshRate >= 1 && v.RefreshRate <= 32500);
+  REQUIRE(v.TimeOut >= 1 && v.TimeOut <= 3600);
+  REQUIRE(v.UserName.size() <= 5);
+  REQUIRE(v.Password.size() <= 5);
+  REQUIRE(v.PollInterval == v.RefreshRate * 20);
+  REQUIRE(p.window.pollTimerInterval == v.PollInterval);
+  REQUIRE(!p.window.windowOrders.empty() && p.window.windowOrders.back() == v.StayOnTopMode);
+}
+
+bool CutWhenRead(const std::string& password) {
+  for (std::size_t i = 0; i < password.size(); ++i) {
+    const int stored = static_cast<unsigned char>(password[i]) + static_cast<int>(i + 1);
+    if (stored == ',' || stored == '\r' || stored == '\n') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string path = Folder() + kIniFileName;
+  WriteFile(path, data, size);
+
+  Panel first;
+  try {
+    REQUIRE(ReadIniFile(first.vars, first.window));
+  } catch (const Failure&) {
+    return 0;  // the load handler's to report
+  }
+  CheckSettings(first);
+
+  if (!WriteIniFile(first.vars, first.log)) return 0;
+  Panel second;
+  try {
+    REQUIRE(ReadIniFile(second.vars, second.window));
+  } catch (const Failure& failure) {
+    std::fprintf(stderr, "reading the written file failed: %s\n", failure.what());
+    REQUIRE(!"a written file reads back");
+  }
+  CheckSettings(second);
+  const Variables& a = first.vars;
+  const Variables& b = second.vars;
+  REQUIRE(b.ServerAddress == (a.ServerAddress.empty() ? "127.0.0.1" : a.ServerAddress));
+  REQUIRE(b.ServerPort == a.ServerPort);
+  REQUIRE(b.SelectedSource == a.SelectedSource);
+  REQUIRE(b.SelectedConsole == a.SelectedConsole);
+  REQUIRE(b.StayOnTopMode == a.StayOnTopMode);
+  REQUIRE(b.RefreshRate == a.RefreshRate);
+  REQUIRE(b.TimeOut == a.TimeOut);
+  REQUIRE(b.UserName == a.UserName);
+  if (!CutWhenRead(a.Password)) REQUIRE(b.Password == a.Password);
+  return 0;
+}

@@ -1,0 +1,507 @@
+// Whatever the Server Module sends, however the network cuts it up: the bytes go through the
+// socket's reads into the data-arrival handler, interleaved with decode-timer and poll-timer
+// ticks, link drops, reconnections and the operator's choices, with the real core behind a fake
+// window whose lists are built like the real window's. After every step the panel must still
+// hold these:
+//
+// - Bounded buffer: after an arrival that decoded, the receive buffer holds at most
+//   kMaxMessageLength + the bytes that arrival read. An arrival the socket ends with a dropped
+//   link does not decode, so its bytes are added to the bound until the next one that does.
+// - One message per dispatcher run: the bytes a run removes are stray bytes and broken-off
+//   message starts, then at most one message, which ends the run (0xFF, or one of the
+//   single-byte messages F1 F3 F4 F5). A run that ends no message leaves the buffer empty or
+//   holding just the start of one framed message, short of its 0xFF and of the bound.
+//   (A backlog beyond the bound is decoded at once by the arrival: only the end state is
+//   checked there.)
+// - What the panel writes is well framed: F4, F5, the type answer, the 13-byte info request
+//   F2 or the 11-byte channel command D6, each with 7-bit data, the right checksum and 0xFF.
+// - The Source and Console lists and SelectedSource / SelectedConsole agree: after a fill that
+//   succeeded, the selection is "Undefined" (16383) or an entry of the list, and it is what
+//   the list shows; after one that failed it is what it was. InputCount is always the size of
+//   InputNames and InputNumbers.
+// - Nothing is reported but the failures bad input may legitimately cause.
+//
+// Input: byte 0 holds, in its low 5 bits, the number of plan bytes that follow and, in its top
+// 3 bits, the stored selections the panel starts with; the plan bytes are used round and round
+// (see Step); the rest is what the server sends. A seed of 0x00 followed by a message delivers
+// it in one arrival and decodes it to the end.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/ChannelButtons.h"
+#include "app/SelectorLists.h"
+#include "app/Variables.h"
+#include "protocol/ByteManipulation.h"
+#include "protocol/TCPComm.h"
+#include "setup/Failure.h"
+#include "setup/Procedures.h"
+#include "support/Fakes.h"
+
+namespace {
+
+[[noreturn]] void Broken(const char* what, int line) {
+  std::fprintf(stderr, "ReceiveFuzz.cpp:%d: invariant broken: %s\n", line, what);
+  std::abort();
+}
+#define REQUIRE(condition)                         \
+  do {                                             \
+    if (!(condition)) Broken(#condition, __LINE__); \
+  } while (0)
+
+constexpr std::size_t kBound = static_cast<std::size_t>(kMaxMessageLength);
+constexpr std::int16_t kLinkGone = 10054;  // any read error but "would block"
+constexpr std::int16_t kLargestAnnounced = 32766;
+constexpr int kMaxSteps = 1024;
+constexpr int kMaxDrainTicks = 4096;
+constexpr int kPollTicksAtEnd = 64;
+
+bool EndsAMessage(unsigned char byte) {
+  return byte == 0xFF || byte == 0xF1 || byte == 0xF3 || byte == 0xF4 || byte == 0xF5;
+}
+
+// The socket: hands out the queued chunks and keeps a copy of every byte it gave the panel, so
+// the harness knows the receive buffer's content without copying it.
+class RecordingSocket : public FakeSocket {
+ public:
+  explicit RecordingSocket(const Variables& vars) : vars_(vars) {}
+
+  std::int32_t Read(char* area, std::int32_t maxLength) override {
+    const std::int32_t count = FakeSocket::Read(area, maxLength);
+    REQUIRE(count <= maxLength);
+    if (count > 0) {
+      given.append(area, static_cast<std::size_t>(count));
+      givenTotal += static_cast<std::size_t>(count);
+      roundBytes += static_cast<std::size_t>(count);
+    } else {
+      // The handler decodes right after the read that finds nothing: remember where it starts.
+      sawEmptyRead = true;
+      sizeAtEmptyRead = vars_.ReceiveBuffer.size();
+    }
+    return count;
+  }
+
+  std::string given;           // bytes handed out from absolute position givenBase on
+  std::size_t givenBase = 0;   // bytes handed out before given[0]
+  std::size_t givenTotal = 0;  // every byte ever handed out
+  std::size_t roundBytes = 0;
+  bool sawEmptyRead = false;
+  std::size_t sizeAtEmptyRead = 0;
+
+ private:
+  const Variables& vars_;
+};
+
+// One of the window's lists as the real window keeps it: filled in one batch, then the stored
+// number's position selected, which stores the number again; on a failure the entries built so
+// far stay, nothing is selected and the stored number is left alone.
+struct ListModel {
+  std::vector<std::string> entries;
+  int position = -1;
+  bool filled = false;
+  std::int16_t stored = 0;  // what the window last left in the shared selection
+};
+
+class ListWindow : public FakeWindow {
+ public:
+  explicit ListWindow(Variables& vars) : vars_(vars) {}
+
+  void LoadInputCombo() override {
+    FakeWindow::LoadInputCombo();
+    Refill(source, BuildSourceList, vars_.SelectedSource);
+  }
+  void LoadConsoleCombo() override {
+    FakeWindow::LoadConsoleCombo();
+    Refill(console, BuildConsoleList, vars_.SelectedConsole);
+  }
+
+  // The operator clicks an entry of the list.
+  static void Choose(ListModel& list, int position, std::int16_t& selection) {
+    list.position = position;
+    selection = SelectionFromPosition(position);
+    list.stored = selection;
+  }
+
+  ListModel source;
+  ListModel console;
+
+ private:
+  void Refill(ListModel& list, void (*build)(const Variables&, ListContents&),
+              std::int16_t& selection) {
+    ListContents contents;
+    try {
+      build(vars_, contents);
+      list.entries = std::move(contents.entries);
+      list.filled = true;
+      Choose(list, contents.position, selection);
+    } catch (const Failure&) {
+      list.entries = std::move(contents.entries);
+      list.position = -1;
+      list.filled = false;
+      list.stored = selection;
+    }
+  }
+
+  Variables& vars_;
+};
+
+class Harness {
+ public:
+  Harness(std::string_view plan, std::string_view payload, unsigned startPreset)
+      : plan_(plan), payload_(payload) {
+    ProgramSetup(v_, window_, log_, "/nonexistent/");
+    // Stored selections as a configuration file may leave them.
+    static constexpr std::int16_t kPresets[] = {1, 0, 2, 255, 256, 257, 16383, 32767};
+    v_.SelectedSource = kPresets[startPreset % 8];
+    v_.SelectedConsole = kPresets[(startPreset + 3) % 8];
+    window_.LoadInputCombo();
+    window_.LoadConsoleCombo();
+    socket_.connected = true;
+    comm_.scktSwitcher_Connect();
+    CheckState();
+  }
+
+  void Run() {
+    for (int step = 0; step < kMaxSteps && !payload_.empty(); ++step) {
+      Step(plan_.empty() ? 0x40 : static_cast<unsigned char>(plan_[step % plan_.size()]));
+      CheckState();
+    }
+    // What is left arrives in one piece and is decoded to the end; the link keeps polling.
+    if (!payload_.empty()) {
+      Arrival(payload_.size(), payload_.size(), false);
+      CheckState();
+    }
+    for (int tick = 0; tick < kMaxDrainTicks && !v_.ReceiveBuffer.empty(); ++tick) {
+      DecodeTick();
+      CheckState();
+      if (comm_.DecodeStalled()) break;
+    }
+    for (int tick = 0; tick < kPollTicksAtEnd; ++tick) {
+      comm_.tmrPoll_Timer();
+      CheckState();
+    }
+  }
+
+ private:
+  // One plan byte: the top 3 bits say what happens, the low 5 bits (arg) how much.
+  void Step(unsigned char planByte) {
+    const unsigned arg = planByte & 0x1F;
+    switch (planByte >> 5) {
+      case 0:  // a small segment, read at once
+        Arrival(arg + 1, arg + 1, false);
+        break;
+      case 1:  // a larger segment announced short, so it takes several reads
+        Arrival((arg + 1) * 16, arg + 1, false);
+        break;
+      case 2:  // everything left in one segment, then the link goes
+        Arrival(payload_.size(), payload_.size(), (arg & 1) != 0);
+        break;
+      case 3:
+        for (unsigned i = 0; i <= arg; ++i) DecodeTick();
+        break;
+      case 4:
+        for (unsigned i = 0; i <= arg; ++i) Unchanged([&] { comm_.tmrPoll_Timer(); });
+        break;
+      case 5:
+        LinkEvent(arg);
+        break;
+      case 6:
+        Operator(arg);
+        break;
+      default:
+        Flood(arg);
+        break;
+    }
+  }
+
+  // The socket announces a segment of up to `size` payload bytes; the handler reads until the
+  // socket is empty. When linkGone, the read that finds nothing reports a dropped link instead
+  // of "would block", and the socket's close event follows.
+  void Arrival(std::size_t size, std::size_t announced, bool linkGone) {
+    const std::string chunk(payload_.substr(0, size));
+    payload_.remove_prefix(chunk.size());
+    Deliver(chunk, announced, linkGone);
+  }
+
+  void Deliver(const std::string& chunk, std::size_t announced, bool linkGone) {
+    if (!socket_.connected) Connected();
+    if (!chunk.empty()) socket_.QueueIncoming(chunk);
+    if (announced < 1) announced = 1;
+    if (announced > static_cast<std::size_t>(kLargestAnnounced)) announced = kLargestAnnounced;
+
+    const std::size_t consumedBefore = Consumed();
+    socket_.roundBytes = 0;
+    socket_.sawEmptyRead = false;
+    socket_.errorWhenEmpty = linkGone ? kLinkGone : SocketComponent::kWouldBlock;
+    comm_.scktSwitcher_DataArrival(static_cast<std::int16_t>(announced));
+    socket_.errorWhenEmpty = SocketComponent::kWouldBlock;
+
+    REQUIRE(socket_.incoming.empty());  // drained
+    REQUIRE(socket_.roundBytes == chunk.size());
+    REQUIRE(socket_.sawEmptyRead);
+    CheckBufferMatchesWhatArrived();
+    if (linkGone) {
+      REQUIRE(Consumed() == consumedBefore);  // nothing decoded
+      undecodedBytes_ += chunk.size();
+      REQUIRE(v_.ReceiveBuffer.size() <= kBound + undecodedBytes_);
+      socket_.connected = false;
+      comm_.scktSwitcher_Close();
+      return;
+    }
+    const std::size_t startOfRun = socket_.givenTotal - socket_.sizeAtEmptyRead;
+    REQUIRE(startOfRun == consumedBefore);  // reading consumed nothing
+    REQUIRE(v_.ReceiveBuffer.size() <= kBound + undecodedBytes_ + chunk.size());
+    undecodedBytes_ = 0;
+    if (socket_.sizeAtEmptyRead <= kBound) {
+      CheckOneRun(startOfRun, Consumed());
+    } else {
+      // A backlog beyond the bound: decoded down to it at once.
+      REQUIRE(v_.ReceiveBuffer.size() <= kBound);
+      CheckRunEnd(startOfRun, Consumed());
+    }
+  }
+
+  void DecodeTick() {
+    const std::size_t before = Consumed();
+    const bool wasEmpty = v_.ReceiveBuffer.empty();
+    comm_.tmrDecode_Timer();
+    CheckBufferMatchesWhatArrived();
+    if (wasEmpty) {
+      REQUIRE(Consumed() == before);
+    } else {
+      CheckOneRun(before, Consumed());
+    }
+  }
+
+  void LinkEvent(unsigned arg) {
+    switch (arg & 3) {
+      case 0:  // the server closes the link
+      case 1:
+        if (socket_.connected) {
+          socket_.connected = false;
+          Unchanged([&] { comm_.scktSwitcher_Close(); });
+        }
+        break;
+      default:
+        if (!socket_.connected) Connected();
+        break;
+    }
+  }
+
+  void Connected() {
+    socket_.connected = true;
+    Unchanged([&] { comm_.scktSwitcher_Connect(); });
+  }
+
+  // Choosing an entry of a list, or pressing ON, OFF or CUE. The entry's position comes from
+  // the next two payload bytes.
+  void Operator(unsigned arg) {
+    if (arg < 16) {
+      const bool source = arg < 8;
+      ListModel& list = source ? window_.source : window_.console;
+      std::int16_t& selection = source ? v_.SelectedSource : v_.SelectedConsole;
+      if (list.entries.empty()) return;
+      const std::size_t position = TakeNumber() % list.entries.size();
+      ListWindow::Choose(list, static_cast<int>(position), selection);
+      return;
+    }
+    if (arg < 24) {
+      Unchanged([&] { cmdOn_Click(v_, comm_); });
+    } else if (arg < 28) {
+      Unchanged([&] { cmdOff_Click(v_, comm_); });
+    } else {
+      Unchanged([&] { cmdCue_Click(v_, comm_); });
+    }
+  }
+
+  // The server sends a pattern of 1 to 4 payload bytes over and over, about the longest legal
+  // message's worth, in one segment.
+  void Flood(unsigned arg) {
+    std::string pattern(payload_.substr(0, (arg & 3) + 1));
+    payload_.remove_prefix(pattern.size());
+    if (pattern.empty()) pattern = "\xF3";
+    const std::size_t size = kBound + (static_cast<std::size_t>(arg >> 2) * 1024) - 2048;
+    std::string flood;
+    flood.reserve(size + pattern.size());
+    while (flood.size() < size) flood += pattern;
+    Deliver(flood, kLargestAnnounced, false);
+  }
+
+  std::size_t TakeNumber() {
+    std::size_t number = 0;
+    for (int i = 0; i < 2 && !payload_.empty(); ++i) {
+      number = number * 256 + static_cast<unsigned char>(payload_[0]);
+      payload_.remove_prefix(1);
+    }
+    return number;
+  }
+
+  // Work that must neither consume nor add received bytes.
+  template <typename Action>
+  void Unchanged(Action action) {
+    const std::size_t before = Consumed();
+    const std::size_t size = v_.ReceiveBuffer.size();
+    action();
+    REQUIRE(Consumed() == before);
+    REQUIRE(v_.ReceiveBuffer.size() == size);
+  }
+
+  // Absolute count of the bytes that have left the receive buffer.
+  std::size_t Consumed() const {
+    REQUIRE(v_.ReceiveBuffer.size() <= socket_.givenTotal);
+    return socket_.givenTotal - v_.ReceiveBuffer.size();
+  }
+
+  unsigned char GivenAt(std::size_t absolute) const {
+    return static_cast<unsigned char>(socket_.given[absolute - socket_.givenBase]);
+  }
+
+  // The buffer holds the unconsumed tail of what the socket handed out, in order, unchanged.
+  void CheckBufferMatchesWhatArrived() {
+    const std::string_view buffer = v_.ReceiveBuffer.View();
+    const std::string_view tail =
+        std::string_view(socket_.given).substr(Consumed() - socket_.givenBase);
+    REQUIRE(tail.size() == buffer.size());
+    if (buffer.size() <= 4096) {
+      REQUIRE(tail == buffer);
+    } else {
+      REQUIRE(tail.substr(0, 64) == buffer.substr(0, 64));
+      REQUIRE(tail.substr(tail.size() - 64) == buffer.substr(buffer.size() - 64));
+    }
+  }
+
+  // One dispatcher run removed the bytes [from, to).
+  void CheckOneRun(std::size_t from, std::size_t to) {
+    REQUIRE(from <= to);
+    std::size_t ends = 0;
+    for (std::size_t i = from; i < to; ++i) {
+      if (EndsAMessage(GivenAt(i))) {
+        ++ends;
+        REQUIRE(i + 1 == to);  // the message that ends the run is the last thing removed
+      }
+    }
+    REQUIRE(ends <= 1);
+    if (ends == 0) CheckWaitingForMore();
+  }
+
+  // The last of several runs over [from, to): it ended a message or found nothing to end.
+  void CheckRunEnd(std::size_t from, std::size_t to) {
+    REQUIRE(from <= to);
+    if (from == to || !EndsAMessage(GivenAt(to - 1))) CheckWaitingForMore();
+  }
+
+  // A run that ended no message: nothing is left, or only an incomplete framed message.
+  void CheckWaitingForMore() {
+    const std::string_view buffer = v_.ReceiveBuffer.View();
+    if (buffer.empty()) return;
+    const auto front = static_cast<unsigned char>(buffer[0]);
+    REQUIRE(front >= 0x80);
+    REQUIRE(!EndsAMessage(front));
+    REQUIRE(buffer.find('\xFF') == std::string_view::npos);
+    REQUIRE(buffer.size() <= kBound);
+  }
+
+  void CheckState() {
+    CheckWrites();
+    CheckList(window_.source, v_.SelectedSource);
+    CheckList(window_.console, v_.SelectedConsole);
+    REQUIRE(v_.InputCount >= 0);
+    REQUIRE(v_.InputNames.size() == static_cast<std::size_t>(v_.InputCount));
+    REQUIRE(v_.InputNumbers.size() == static_cast<std::size_t>(v_.InputCount));
+    if (window_.source.filled) {
+      REQUIRE(window_.source.entries.size() == static_cast<std::size_t>(v_.InputCount) + 1);
+    }
+    if (window_.console.filled) REQUIRE(window_.console.entries.size() == 257);
+    REQUIRE(v_.CueActive == kTrue || v_.CueActive == kFalse);
+    REQUIRE(v_.SwitcherConnected == kTrue || v_.SwitcherConnected == kFalse);
+    for (const RecordingReporter::Report& report : log_.reports) {
+      // A report shorter than its entry count, and a channel command with nothing chosen.
+      const bool expected = report.message == "Error Receiving Channel On Off" ||
+                            report.message == "Error Sending Channel On Off";
+      if (!expected) std::fprintf(stderr, "unexpected report: %s\n", report.message.c_str());
+      REQUIRE(expected);
+    }
+    // Keep the copy of what arrived from growing with consumed bytes.
+    const std::size_t consumed = Consumed() - socket_.givenBase;
+    if (consumed >= 65536 && consumed * 2 >= socket_.given.size()) {
+      socket_.given.erase(0, consumed);
+      socket_.givenBase += consumed;
+    }
+  }
+
+  static void CheckList(const ListModel& list, std::int16_t selection) {
+    REQUIRE(selection == list.stored);  // only the window stores a selection
+    if (!list.filled) return;
+    REQUIRE(list.position >= 0);
+    REQUIRE(static_cast<std::size_t>(list.position) < list.entries.size());
+    REQUIRE(selection == SelectionFromPosition(list.position));
+    REQUIRE(selection == UndefinedSelection ||
+            (selection >= 1 && static_cast<std::size_t>(selection) < list.entries.size()));
+  }
+
+  void CheckWrites() {
+    for (; writesChecked_ < socket_.writes.size(); ++writesChecked_) {
+      CheckWellFramed(socket_.writes[writesChecked_]);
+    }
+  }
+
+  static void CheckWellFramed(const std::string& message) {
+    REQUIRE(!message.empty());
+    const auto command = static_cast<unsigned char>(message[0]);
+    if (message.size() == 1) {
+      REQUIRE(command == 0xF4 || command == 0xF5);
+      return;
+    }
+    switch (command) {
+      case 0x81:
+        REQUIRE(message == std::string_view("\x81\x09\x01\x0A\xFF", 5));
+        break;
+      case 0xF2:
+        REQUIRE(message.size() == 13);
+        break;
+      case 0xD6:
+        REQUIRE(message.size() == 11);
+        break;
+      default:
+        REQUIRE(!"a command the panel never sends");
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 1; i + 1 < message.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(message[i]);
+      REQUIRE(byte < 0x80);
+      if (i + 2 < message.size()) sum += byte;
+    }
+    REQUIRE(static_cast<unsigned char>(message[message.size() - 2]) == (sum & 0x7F));
+    REQUIRE(static_cast<unsigned char>(message.back()) == 0xFF);
+  }
+
+  std::string_view plan_;
+  std::string_view payload_;
+  std::size_t undecodedBytes_ = 0;
+  std::size_t writesChecked_ = 0;
+
+  Variables v_;
+  RecordingSocket socket_{v_};
+  ListWindow window_{v_};
+  RecordingReporter log_;
+  TCPComm comm_{v_, socket_, window_, log_};
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t planLength = std::min<std::size_t>(data[0] & 0x1F, size - 1);
+  Harness harness(input.substr(1, planLength), input.substr(1 + planLength), data[0] >> 5);
+  harness.Run();
+  return 0;
+}

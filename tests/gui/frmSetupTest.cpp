@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <memory>
+
+#include "app/frmMain.h"
+#include "setup/frmSetup.h"
+#include "support/GuiHelpers.h"
+#include "support/ModalDriver.h"
+
+namespace {
+
+class SetupDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window = std::make_unique<frmMain>(folder.Path());
+    window->SetMessageBoxFn(boxes.Fn());
+    Variables& vars = window->vars();
+    vars.AppFolder = folder.Path();
+    vars.ServerAddress = "127.0.0.1";
+    vars.ServerPort = 1250;
+    vars.StayOnTopMode = kTopmost;
+    dialog = &window->SetupDialog();
+  }
+
+  // Opens the dialog without a modal loop, so each test drives it step by step.
+  void Open() {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+  }
+
+  template <typename T>
+  T* Child(const char* name) {
+    return dialog->findChild<T*>(QLatin1String(name));
+  }
+  QLineEdit* Port() { return Child<QLineEdit>("txtIPPort"); }
+  QLineEdit* Address() { return Child<QLineEdit>("txtIPAddr"); }
+  void Ok() { Child<QPushButton>("cmdOk")->click(); }
+
+  int Px(int twips, bool vertical = false) {
+    const int dpi = vertical ? dialog->logicalDpiY() : dialog->logicalDpiX();
+    return qRound(twips * dpi / 1440.0);
+  }
+
+  TestFolder folder;
+  BoxRecorder boxes;
+  std::unique_ptr<frmMain> window;
+  frmSetup* dialog = nullptr;
+};
+
+TEST_F(SetupDialog, LayoutCaptionsAndToolTips) {
+  Open();
+  EXPECT_EQ(dialog->windowTitle(), "Setup");
+  EXPECT_EQ(dialog->size(), QSize(Px(4680), Px(3195, true)));
+  EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+  EXPECT_FALSE(dialog->windowIcon().isNull());
+
+  struct Place {
+    const char* name;
+    int left, top, width, height;
+  };
+  const Place places[] = {
+      {"lblIpAddr", 120, 240, 975, 255},     {"txtIPAddr", 1320, 240, 1575, 375},
+      {"lblIPPort", 120, 840, 975, 255},     {"txtIPPort", 1320, 840, 1575, 375},
+      {"chkStayOnTop", 120, 1560, 2535, 255}, {"cmdCancel", 840, 2280, 1215, 372},
+      {"cmdOk", 2280, 2280, 1215, 372},
+  };
+  for (const Place& p : places) {
+    QWidget* control = Child<QWidget>(p.name);
+    ASSERT_NE(control, nullptr) << p.name;
+    EXPECT_EQ(control->geometry(),
+              QRect(Px(p.left), Px(p.top, true), Px(p.width), Px(p.height, true)))
+        << p.name;
+  }
+
+  for (const char* name : {"lblIpAddr", "lblIPPort", "chkStayOnTop", "cmdCancel", "cmdOk"}) {
+    QWidget* control = Child<QWidget>(name);
+    // A size hint keeps a pixel or two of slack beyond the caption itself.
+    EXPECT_LE(control->sizeHint().width(), control->width() + 2) << name << " is cut off";
+  }
+
+  EXPECT_EQ(Child<QLabel>("lblIpAddr")->text(), "IP Address");
+  EXPECT_EQ(Child<QLabel>("lblIPPort")->text(), "IP Port");
+  EXPECT_EQ(Child<QCheckBox>("chkStayOnTop")->text(), "Keep Control Panel On Top");
+  EXPECT_EQ(Child<QPushButton>("cmdCancel")->text(), "&Cancel");
+  EXPECT_EQ(Child<QPushButton>("cmdOk")->text(), "&Ok");
+  EXPECT_EQ(Child<QPushButton>("cmdCancel")->toolTip(), "Abort any changes and exit");
+  EXPECT_EQ(Child<QPushButton>("cmdOk")->toolTip(), "Accept current settings");
+}
+
+TEST_F(SetupDialog, FocusStartsInThePortBoxAndEnterOrEscapeDoNothing) {
+  Open();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+  EXPECT_EQ(QApplication::focusWidget(), Port());
+
+  const char* order[] = {"txtIPPort", "txtIPAddr", "cmdCancel", "cmdOk", "chkStayOnTop"};
+  for (int i = 1; i < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>(order[i])) << "after " << order[i - 1];
+  }
+
+  for (const char* name : {"cmdCancel", "cmdOk"}) {
+    EXPECT_FALSE(Child<QPushButton>(name)->isDefault()) << name;
+    EXPECT_FALSE(Child<QPushButton>(name)->autoDefault()) << name;
+  }
+  Port()->setFocus();
+  QTest::keyClick(Port(), Qt::Key_Return);
+  QTest::keyClick(Port(), Qt::Key_Escape);
+  QTest::keyClick(dialog, Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini"));
+}
+
+TEST_F(SetupDialog, OpensWithTheSettingsInForce) {
+  Variables& vars = window->vars();
+  vars.ServerAddress = "10.1.2.3";
+  vars.ServerPort = 4321;
+  vars.StayOnTopMode = kNotTopmost;
+  Open();
+  EXPECT_EQ(Address()->text(), "10.1.2.3");
+  EXPECT_EQ(Port()->text(), "4321");
+  EXPECT_FALSE(Child<QCheckBox>("chkStayOnTop")->isChecked());
+}
+
+TEST_F(SetupDialog, PortUnchangedInValueSavesWithoutReconnecting) {
+  Open();
+  Port()->setText("1250abc");
+  Ok();
+
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(window->vars().ServerPort, 1250);
+  EXPECT_FALSE(window->pollTimer().isActive()) << "no reconnection, so no poll timer started";
+  EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nIP Port=1250\r\n"));
+}
+
+TEST_F(SetupDialog, PortsOutsideOneTo65535AreRefused) {
+  Open();
+  for (const char* typed : {"0", "", "65536"}) {
+    boxes.boxes.clear();
+    Port()->setText(typed);
+    Ok();
+    ASSERT_EQ(boxes.boxes.size(), 1u) << typed;
+    EXPECT_EQ(boxes.boxes[0].title, "Port Error");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Invalid IP Port #. Please reenter a number between 1 and 65535");
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::NoIcon);
+    EXPECT_TRUE(dialog->isVisible()) << typed;
+    EXPECT_EQ(Port()->text(), typed) << "the operator's entry stays for correcting";
+    EXPECT_EQ(window->vars().ServerPort, 1250);
+  }
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini"));
+  EXPECT_FALSE(window->pollTimer().isActive());
+}
+
+TEST_F(SetupDialog, PortsOneAnd65535AreTakenAndReconnect) {
+  for (int port : {1, 65535}) {
+    Open();
+    Port()->setText(QString::number(port));
+    Ok();
+    EXPECT_TRUE(boxes.boxes.empty()) << port;
+    EXPECT_FALSE(dialog->isVisible()) << port;
+    EXPECT_EQ(window->vars().ServerPort, port);
+    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nIP Port=" + QByteArray::number(port)));
+  }
+}
+
+TEST_F(SetupDialog, OnlyTheAddressChangedReconnectsToTheNewServer) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  Variables& vars = window->vars();
+  vars.ServerAddress = "127.0.0.2";
+  vars.ServerPort = server.serverPort();
+  Open();
+  Address()->setText("127.0.0.1");
+  Ok();
+
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(vars.ServerAddress, "127.0.0.1");
+  EXPECT_EQ(vars.ServerPort, server.serverPort());
+  EXPECT_TRUE(window->pollTimer().isActive());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 5000));
+}
+
+TEST_F(SetupDialog, AddressIsRepairedAndShownAsTaken) {
+  const struct {
+    const char* typed;
+    const char* taken;
+  } cases[] = {{"10.0.0.300", "10.0.0.255"},
+               {"a.b.c.d", "0.0.0.0"},
+               {"010.001.1.1", "10.1.1.1"},
+               {"1.2.3.4.5", "1.2.3.4"},
+               {" 192.168.001.010", "192.168.1.10"}};
+  for (const auto& c : cases) {
+    window->vars().ServerAddress = "127.0.0.1";
+    Open();
+    Address()->setText(c.typed);
+    Ok();
+    EXPECT_TRUE(boxes.boxes.empty()) << c.typed;
+    EXPECT_EQ(Address()->text(), c.taken);
+    EXPECT_EQ(window->vars().ServerAddress, c.taken);
+    window->comm().DisconnectFromServer();
+  }
+}
+
+TEST_F(SetupDialog, AddressWithoutThreeDotsAndATailIsRefused) {
+  Open();
+  for (const char* typed : {"192.168.1", "192.168.1."}) {
+    boxes.boxes.clear();
+    Address()->setText(typed);
+    Ok();
+    ASSERT_EQ(boxes.boxes.size(), 1u) << typed;
+    EXPECT_EQ(boxes.boxes[0].title, "Data Format Error");
+    EXPECT_EQ(boxes.boxes[0].text, "Please Enter IP Address In The Following Format: 192.168.1.1");
+    EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(Address()->text(), "127.0.0.1") << "the address in force is put back";
+    EXPECT_EQ(dialog->focusWidget(), Address());
+    EXPECT_TRUE(dialog->isVisible());
+  }
+  EXPECT_EQ(window->vars().ServerAddress, "127.0.0.1");
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini"));
+}
+
+TEST_F(SetupDialog, FailedSaveKeepsTheDialogOpenWithTheNewSettingsInForce) {
+  // The new file is written beside the old one first; a directory in its place makes that fail.
+  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini.tmp"));
+  Open();
+  Port()->setText("1251");
+  Ok();
+
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].title, "Error Writing File");
+  EXPECT_EQ(boxes.boxes[0].text, "Error Writing Qevntpnl.ini File");
+  EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(window->vars().ServerPort, 1251);
+  EXPECT_TRUE(window->pollTimer().isActive());
+  EXPECT_TRUE(folder.Read("Errorlog.txt").contains("Error Writing ini File"));
+}
+
+TEST_F(SetupDialog, CancelAfterAFailedCheckPutsStayOnTopBack) {
+  Open();
+  Child<QCheckBox>("chkStayOnTop")->setChecked(false);
+  Port()->setText("0");
+  Ok();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(window->vars().StayOnTopMode, kNotTopmost) << "the choice is taken before the checks";
+
+  Child<QPushButton>("cmdCancel")->click();
+
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(window->vars().StayOnTopMode, kTopmost);
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini"));
+
+  // The close box abandons the changes the same way.
+  Open();
+  Child<QCheckBox>("chkStayOnTop")->setChecked(false);
+  Port()->setText("0");
+  Ok();
+  dialog->close();
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(window->vars().StayOnTopMode, kTopmost);
+}
+
+TEST(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TestFolder folder;
+  BoxRecorder boxes;
+  frmMain window(folder.Path());
+  window.SetMessageBoxFn(boxes.Fn());
+
+  WhenModalOpens([&](QWidget* modal) {
+    auto* address = modal->findChild<QLineEdit*>("txtIPAddr");
+    EXPECT_EQ(address->text(), "") << "no address has ever been set";
+    address->setText("127.0.0.1");
+    modal->findChild<QLineEdit*>("txtIPPort")->setText(QString::number(server.serverPort()));
+    modal->findChild<QPushButton*>("cmdOk")->click();
+  });
+  window.Form_Load();
+
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].title, "Configuration Error");
+  EXPECT_TRUE(window.pollTimer().isActive());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 5000));
+  const QByteArray ini = folder.Read("qevntpnl.ini");
+  EXPECT_TRUE(ini.contains("\r\nIP Address=127.0.0.1\r\n")) << ini.toStdString();
+  EXPECT_TRUE(ini.contains("\r\nIP Port=" + QByteArray::number(server.serverPort()) + "\r\n"));
+}
+
+}  // namespace
