@@ -212,7 +212,8 @@ void frmMain::Form_Load() {
                 QStringLiteral("System Not Yet Configured.\rPlease specify the IP Address of the "
                                "Computer running the Server Module"),
                 QMessageBox::Warning);
-    ShowSetupDialog();
+    // A shutdown while the notice was up ends the program; Setup would only hold it open.
+    if (!unloaded_) ShowSetupDialog();
   } catch (...) {
     log_.ReportError("Error Loading Form", "Program Error");
   }
@@ -224,6 +225,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
+  unloaded_ = true;
   tmrDecode.stop();
   tmrPoll.stop();
   scktSwitcher.Close();
@@ -259,7 +261,9 @@ frmSetup& frmMain::SetupDialog() {
   return *setup_;
 }
 
-void frmMain::ShowSetupDialog() { SetupDialog().exec(); }
+void frmMain::ShowSetupDialog() {
+  SetupDialog().exec();
+}
 
 void frmMain::tmrDecode_Timer() {
   // Nothing waits, or only the front of a message that has not fully arrived: sleep until
@@ -281,9 +285,15 @@ void frmMain::cmbConsole_Click() {
   if (position >= 0) vars_.SelectedConsole = SelectionFromPosition(position);
 }
 
-void frmMain::cmdOn_Click() { ::cmdOn_Click(vars_, comm_); }
-void frmMain::cmdOff_Click() { ::cmdOff_Click(vars_, comm_); }
-void frmMain::cmdCue_Click() { ::cmdCue_Click(vars_, comm_); }
+void frmMain::cmdOn_Click() {
+  ::cmdOn_Click(vars_, comm_);
+}
+void frmMain::cmdOff_Click() {
+  ::cmdOff_Click(vars_, comm_);
+}
+void frmMain::cmdCue_Click() {
+  ::cmdCue_Click(vars_, comm_);
+}
 
 void frmMain::LoadInputCombo() {
   RefillList(*cmbSource, BuildSourceList, "Error Loading Source Combo Box",
@@ -343,7 +353,9 @@ void frmMain::SetPollTimerEnabled(bool enabled) {
   }
 }
 
-void frmMain::SetPollTimerInterval(std::int32_t milliseconds) { tmrPoll.setInterval(milliseconds); }
+void frmMain::SetPollTimerInterval(std::int32_t milliseconds) {
+  tmrPoll.setInterval(milliseconds);
+}
 
 void frmMain::EnableDecodeTimer() {
   if (!tmrDecode.isActive()) tmrDecode.start();

@@ -89,6 +89,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   QTimer tmrPoll;
   MessageBoxFn messageBox_ = ShowMessageBox;
   QPointer<frmSetup> setup_;
+  bool unloaded_ = false;  // the shutdown sequence has run
 
   QLabel* lblConsole = nullptr;
   QComboBox* cmbConsole = nullptr;

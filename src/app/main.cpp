@@ -15,6 +15,8 @@ namespace {
 // A signal handler may do next to nothing: it writes one byte, and the event loop closes
 // the window the normal way, so the configuration is saved on the way out.
 int terminationPipe[2] = {-1, -1};
+// Set when a signal closed the panel, perhaps while the first-run Setup was still open.
+bool terminationRequested = false;
 
 void OnTerminationSignal(int) {
   const char byte = 1;
@@ -34,6 +36,7 @@ void CloseOnTerminationSignals(frmMain& window) {
     char byte = 0;
     while (::read(terminationPipe[0], &byte, 1) > 0) {
     }
+    terminationRequested = true;
     window.close();
   });
 
@@ -55,6 +58,10 @@ int main(int argc, char* argv[]) {
   CloseOnTerminationSignals(window);
 #endif
   window.Form_Load();
+#if defined(Q_OS_UNIX)
+  // Closed by a signal before it was ever shown: the settings are saved, nothing to show.
+  if (terminationRequested) return 0;
+#endif
   window.show();
   return app.exec();
 }

@@ -23,8 +23,12 @@ constexpr int kHighestPort = 65535;
 constexpr double kDialogFontPoints = 8.0;
 
 // The settings are 8-bit text, as the configuration file holds them.
-std::string ToSetting(const QString& text) { return text.toLatin1().toStdString(); }
-QString FromSetting(const std::string& text) { return QString::fromLatin1(text); }
+std::string ToSetting(const QString& text) {
+  return text.toLatin1().toStdString();
+}
+QString FromSetting(const std::string& text) {
+  return QString::fromLatin1(text);
+}
 
 }  // namespace
 
@@ -160,7 +164,9 @@ void frmSetup::cmdCancel_Click() {
   done(QDialog::Rejected);
 }
 
-void frmSetup::reject() { cmdCancel_Click(); }
+void frmSetup::reject() {
+  cmdCancel_Click();
+}
 
 void frmSetup::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {

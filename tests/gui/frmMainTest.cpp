@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,8 +31,7 @@ const QByteArray kFirstRunText =
 
 // A configuration the panel reads at start: the Server Module on this machine.
 QByteArray IniFor(quint16 port, const char* stayOnTop = "No", int refreshRate = 1) {
-  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" +
-         QByteArray::number(port) +
+  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
          "\r\nCONFIG\r\nInput=1\r\nConsole=0\r\nStay On Top=" + QByteArray(stayOnTop) +
          "\r\nRefresh Rate=" + QByteArray::number(refreshRate) +
          "\r\nTime Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
@@ -395,20 +393,6 @@ TEST_F(Selectors, ShortConsoleTableKeepsWhatWasBuiltWithNothingSelected) {
   EXPECT_TRUE(folder.Read("Errorlog.txt").contains("Error Loading Console Combo Box"));
 }
 
-TEST_F(Selectors, FullConsoleTableGivesAllEntriesAndNamesKeepTheirBlanks) {
-  Variables& vars = window->vars();
-  vars.ConsoleNames.clear();
-  for (int i = 1; i <= 256; ++i) vars.ConsoleNames.push_back("C" + std::to_string(i) + "  ");
-  vars.SelectedConsole = 256;
-
-  window->LoadConsoleCombo();
-
-  QComboBox* list = Child<QComboBox>("cmbConsole");
-  EXPECT_EQ(list->count(), 257);
-  EXPECT_EQ(list->itemText(256), "C256   [256]");
-  EXPECT_EQ(list->currentIndex(), 256);
-}
-
 TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {
   Variables& vars = window->vars();
   vars.AppFolder = folder.Path();
@@ -425,24 +409,3 @@ TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {
 }
 
 }  // namespace
-namespace {
-TEST_F(MainWindow, TmpTimeFullTable) {
-  window->show();
-  QTest::qWaitForWindowExposed(window.get());
-  Variables& vars = window->vars();
-  vars.AppFolder = folder.Path();
-  vars.InputNames.clear();
-  for (int i = 1; i <= 16383; ++i) vars.InputNames.push_back("Input name " + std::to_string(i));
-  vars.InputCount = 16383;
-  vars.SelectedSource = 16000;
-  QElapsedTimer t; t.start();
-  window->LoadInputCombo();
-  qint64 a = t.nsecsElapsed();
-  QApplication::processEvents();
-  qint64 b = t.nsecsElapsed();
-  window->LoadInputCombo();
-  QApplication::processEvents();
-  qint64 c = t.nsecsElapsed();
-  std::printf("fill %.2f ms, +paint %.2f ms, refill %.2f ms\n", a/1e6, b/1e6, (c-b)/1e6);
-}
-}

@@ -66,8 +66,8 @@ TEST_F(SetupDialog, LayoutCaptionsAndToolTips) {
     int left, top, width, height;
   };
   const Place places[] = {
-      {"lblIpAddr", 120, 240, 975, 255},     {"txtIPAddr", 1320, 240, 1575, 375},
-      {"lblIPPort", 120, 840, 975, 255},     {"txtIPPort", 1320, 840, 1575, 375},
+      {"lblIpAddr", 120, 240, 975, 255},      {"txtIPAddr", 1320, 240, 1575, 375},
+      {"lblIPPort", 120, 840, 975, 255},      {"txtIPPort", 1320, 840, 1575, 375},
       {"chkStayOnTop", 120, 1560, 2535, 255}, {"cmdCancel", 840, 2280, 1215, 372},
       {"cmdOk", 2280, 2280, 1215, 372},
   };
@@ -116,17 +116,6 @@ TEST_F(SetupDialog, FocusStartsInThePortBoxAndEnterOrEscapeDoNothing) {
   QTest::keyClick(dialog, Qt::Key_Escape);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_FALSE(folder.Exists("qevntpnl.ini"));
-}
-
-TEST_F(SetupDialog, OpensWithTheSettingsInForce) {
-  Variables& vars = window->vars();
-  vars.ServerAddress = "10.1.2.3";
-  vars.ServerPort = 4321;
-  vars.StayOnTopMode = kNotTopmost;
-  Open();
-  EXPECT_EQ(Address()->text(), "10.1.2.3");
-  EXPECT_EQ(Port()->text(), "4321");
-  EXPECT_FALSE(Child<QCheckBox>("chkStayOnTop")->isChecked());
 }
 
 TEST_F(SetupDialog, PortUnchangedInValueSavesWithoutReconnecting) {

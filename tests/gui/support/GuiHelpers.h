@@ -2,16 +2,16 @@
 
 #include <QColor>
 #include <QEventLoop>
-#include <QTimer>
-#include <functional>
-#include <cstdlib>
 #include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +20,9 @@
 // A program folder of its own for each test: the configuration file and the error log.
 struct TestFolder {
   QTemporaryDir dir;
-  std::string Path() const { return QFile::encodeName(dir.path() + QLatin1Char('/')).toStdString(); }
+  std::string Path() const {
+    return QFile::encodeName(dir.path() + QLatin1Char('/')).toStdString();
+  }
   QString File(const QString& name) const { return dir.filePath(name); }
   void Write(const QString& name, const QByteArray& bytes) const {
     QFile file(File(name));
@@ -73,7 +75,8 @@ inline QColor FaceColour(QWidget& widget) {
 }
 
 inline bool Near(const QColor& actual, int red, int green, int blue, int tolerance = 4) {
-  return std::abs(actual.red() - red) <= tolerance && std::abs(actual.green() - green) <= tolerance &&
+  return std::abs(actual.red() - red) <= tolerance &&
+         std::abs(actual.green() - green) <= tolerance &&
          std::abs(actual.blue() - blue) <= tolerance;
 }
 
