@@ -24,6 +24,10 @@ class PanelWindow {
   // The decode timer tmrDecode: switched on when bytes arrive (no effect while it runs).
   virtual void EnableDecodeTimer() = 0;
 
+  // The link is about to go up or down. A poll timer that sleeps through ticks which only
+  // count must look again: what the coming ticks do is about to change.
+  virtual void LinkStateChanging() {}
+
   // Window order: kTopmost (-1) or kNotTopmost (-2); never moves or resizes the window.
   virtual void SetWindowOrder(std::int32_t insertAfter) = 0;
 };

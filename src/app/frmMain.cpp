@@ -187,7 +187,6 @@ void frmMain::ConnectEvents() {
   connect(cmdOff, &QPushButton::clicked, this, [this] { cmdOff_Click(); });
   connect(cmdCue, &QPushButton::clicked, this, [this] { cmdCue_Click(); });
 
-  connect(&tmrPoll, &QTimer::timeout, this, [this] { comm_.tmrPoll_Timer(); });
   connect(&tmrDecode, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
 
   connect(&scktSwitcher, &QtSocketComponent::Connected, this,

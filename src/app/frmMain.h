@@ -8,6 +8,7 @@
 
 #include "app/PanelWindow.h"
 #include "app/QtMessageBox.h"
+#include "app/QtPollTimer.h"
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "protocol/QtSocketComponent.h"
@@ -51,6 +52,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   void SetPollTimerEnabled(bool enabled) override;
   void SetPollTimerInterval(std::int32_t milliseconds) override;
   void EnableDecodeTimer() override;
+  void LinkStateChanging() override { tmrPoll.LinkStateChanging(); }
   void SetWindowOrder(std::int32_t insertAfter) override;
 
   void SetMessageBoxFn(MessageBoxFn messageBox) { messageBox_ = std::move(messageBox); }
@@ -58,7 +60,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   Variables& vars() { return vars_; }
   TCPComm& comm() { return comm_; }
   QtSocketComponent& socket() { return scktSwitcher; }
-  const QTimer& pollTimer() const { return tmrPoll; }
+  const QtPollTimer& pollTimer() const { return tmrPoll; }
   const QTimer& decodeTimer() const { return tmrDecode; }
   // The Setup dialog, created on first use and kept for every later showing.
   frmSetup& SetupDialog();
@@ -86,7 +88,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   QtSocketComponent scktSwitcher;
   TCPComm comm_{vars_, scktSwitcher, *this, log_};
   QTimer tmrDecode;
-  QTimer tmrPoll;
+  QtPollTimer tmrPoll{comm_};
   MessageBoxFn messageBox_ = ShowMessageBox;
   QPointer<frmSetup> setup_;
   bool unloaded_ = false;  // the shutdown sequence has run

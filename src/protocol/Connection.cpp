@@ -42,6 +42,7 @@ void TCPComm::ConnectToServer() {
 
 void TCPComm::DisconnectFromServer() {
   try {
+    window_.LinkStateChanging();
     socket_.Close();
     socket_.Disconnect();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
@@ -55,6 +56,7 @@ void TCPComm::DisconnectFromServer() {
 
 void TCPComm::scktSwitcher_Connect() {
   try {
+    window_.LinkStateChanging();
     // PollTicks keeps running: the first poll on the new link follows the running count.
     v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;

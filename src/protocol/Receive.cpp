@@ -46,6 +46,13 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
       if (socket_.LastError() == SocketComponent::kWouldBlock) {
         window_.EnableDecodeTimer();
         ProcessReceiveBuffer();
+        // The decode timer takes one message per tick, so a server sending short messages
+        // faster than that would fill memory. A backlog beyond the longest legal message is
+        // decoded now, message by message, until it fits again.
+        while (v_.ReceiveBuffer.size() > static_cast<std::size_t>(kMaxMessageLength) &&
+               !decodeStalled_) {
+          ProcessReceiveBuffer();
+        }
       }
       return;
     }

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <string>
+
+#include "app/QtPollTimer.h"
+#include "protocol/TCPComm.h"
+#include "support/Fakes.h"
+#include "support/GuiHelpers.h"
+
+namespace {
+
+// A window whose poll timer is the sleeping one under test, on a link with a fake socket.
+class PollWindow : public FakeWindow {
+ public:
+  void LinkStateChanging() override {
+    if (timer != nullptr) timer->LinkStateChanging();
+  }
+  QtPollTimer* timer = nullptr;
+};
+
+struct Link {
+  Variables vars;
+  FakeSocket socket;
+  PollWindow window;
+  RecordingReporter log;
+  TCPComm comm{vars, socket, window, log};
+  QtPollTimer timer{comm};
+
+  Link() { window.timer = &timer; }
+
+  int Polls() const {
+    return static_cast<int>(std::count(socket.wire.begin(), socket.wire.end(), '\xF5'));
+  }
+  int Connects() const {
+    return static_cast<int>(std::count(socket.calls.begin(), socket.calls.end(), "connect"));
+  }
+};
+
+TEST(SleepingPollTimer, PollsEveryPollIntervalTicksWhileTheLinkIsUp) {
+  Link link;
+  link.vars.PollInterval = 40;  // a poll every 40 ticks of 2 ms: every 80 ms
+  link.vars.TimeOut = 3600;
+  link.socket.connected = true;
+  link.comm.scktSwitcher_Connect();
+  link.timer.setInterval(2);
+  QElapsedTimer elapsed;
+  elapsed.start();
+  link.timer.start();
+
+  ASSERT_TRUE(RunEventLoopUntil([&] { return link.Polls() >= 3; }));
+  // Three polls are three full counts of 40 ticks: never sooner, however the wake-ups fall.
+  EXPECT_GE(elapsed.elapsed(), 3 * 80);
+  EXPECT_EQ(link.vars.PollsOutstanding, link.Polls());
+  EXPECT_EQ(link.Connects(), 0);
+}
+
+TEST(SleepingPollTimer, ALinkThatGoesDownIsRetriedAtTheNextTickNotAtThePollMoment) {
+  Link link;
+  link.vars.PollInterval = 10000;  // the next poll moment is 10 s away
+  link.socket.connected = true;
+  link.comm.scktSwitcher_Connect();
+  link.timer.setInterval(1);
+  link.timer.start();
+  RunEventLoopUntil([] { return false; }, 50);
+
+  link.socket.connected = false;
+  link.comm.scktSwitcher_Close();
+  // A plain periodic timer would try again one tick later; the sleeping one must not wait for
+  // the poll moment it was sleeping towards.
+  EXPECT_TRUE(RunEventLoopUntil([&] { return link.Connects() > 0; }, 3000));
+  EXPECT_EQ(link.Polls(), 0);
+}
+
+TEST(SleepingPollTimer, CountingTicksCarryOverWhenTheLinkDrops) {
+  Link link;
+  link.vars.PollInterval = 1000;
+  link.socket.connected = true;
+  link.comm.scktSwitcher_Connect();
+  link.timer.setInterval(1);
+  link.timer.start();
+  QElapsedTimer elapsed;
+  elapsed.start();
+  RunEventLoopUntil([] { return false; }, 120);
+  link.socket.connected = false;
+  link.comm.scktSwitcher_Close();
+  // The ticks slept through while up were counted before the link went down.
+  EXPECT_GT(link.vars.PollTicks, 50);
+  EXPECT_LE(link.vars.PollTicks, elapsed.elapsed() + 1);
+}
+
+TEST(SleepingPollTimer, StoppedTimerDoesNothing) {
+  Link link;
+  link.timer.setInterval(1);
+  link.timer.start();
+  link.timer.stop();
+  RunEventLoopUntil([] { return false; }, 30);
+  EXPECT_EQ(link.Connects(), 0);
+  EXPECT_FALSE(link.timer.isActive());
+}
+
+}  // namespace
