@@ -14,7 +14,9 @@ constexpr std::size_t kLongestPanelMessage = 13;
 
 constexpr std::array<unsigned char, 5> kTypeAnswer = {0x81, 0x09, 0x01, 0x0A, 0xFF};
 
-bool IsDataByte(unsigned char byte) { return (byte & 0x80) == 0; }
+bool IsDataByte(unsigned char byte) {
+  return (byte & 0x80) == 0;
+}
 
 std::string HexByte(unsigned char byte) {
   char text[3];
@@ -68,8 +70,8 @@ PanelMessage ReadInfoRequest(ByteString bytes) {
     message.flags = ByteAt(bytes, 1) + ByteAt(bytes, 2) * 128 + ByteAt(bytes, 3) * 16384 +
                     ByteAt(bytes, 4) * 2097152;
     message.flags2 = ByteAt(bytes, 5) + ByteAt(bytes, 6) * 128;
-    message.words += " flags " + std::to_string(message.flags) + " flags2 " +
-                     std::to_string(message.flags2);
+    message.words +=
+        " flags " + std::to_string(message.flags) + " flags2 " + std::to_string(message.flags2);
     std::string wanted;
     if (message.flags & kWantInputs) wanted = "inputs";
     if (message.flags2 & kWantConsoles) wanted += wanted.empty() ? "consoles" : ", consoles";
@@ -119,7 +121,9 @@ PanelMessage ReadTypeAnswer(ByteString bytes) {
 
 }  // namespace
 
-ByteString TypeRequest() { return ByteString{'\x81', '\x64', '\x64', '\xFF'}; }
+ByteString TypeRequest() {
+  return ByteString{'\x81', '\x64', '\x64', '\xFF'};
+}
 
 ByteString SwitcherType(int type) {
   ByteString message{'\xE5', '\x01', '\x00', '\x00'};
@@ -195,10 +199,10 @@ std::string WireNumberText(int wire) {
 
 std::vector<std::string> GeneratedInputNames(int count) {
   static const std::vector<std::string> kInputs = {
-      "Mic 1",   "Mic 2",   "Mic 3",     "Mic 4",     "Guest Mic 1", "Guest Mic 2",
-      "Phone 1", "Phone 2", "CD 1",      "CD 2",      "Line In 1",   "Line In 2",
-      "Codec 1", "Codec 2", "Sat Feed",  "Network",   "Studio A Mic", "Studio B Mic",
-      "Tape 1",  "Tape 2",  "Remote 1",  "Remote 2",  "Playout 1",   "Playout 2"};
+      "Mic 1",   "Mic 2",   "Mic 3",    "Mic 4",    "Guest Mic 1",  "Guest Mic 2",
+      "Phone 1", "Phone 2", "CD 1",     "CD 2",     "Line In 1",    "Line In 2",
+      "Codec 1", "Codec 2", "Sat Feed", "Network",  "Studio A Mic", "Studio B Mic",
+      "Tape 1",  "Tape 2",  "Remote 1", "Remote 2", "Playout 1",    "Playout 2"};
   return NamesFrom(kInputs, "Input", count);
 }
 
@@ -225,7 +229,9 @@ std::optional<std::vector<std::string>> ReadNameFile(const std::string& path) {
   return names;
 }
 
-void PanelReader::Append(std::string_view bytes) { buffer_.Append(bytes); }
+void PanelReader::Append(std::string_view bytes) {
+  buffer_.Append(bytes);
+}
 
 std::optional<PanelMessage> PanelReader::Next() {
   if (buffer_.empty()) return std::nullopt;
@@ -261,8 +267,8 @@ std::optional<PanelMessage> PanelReader::Next() {
   }
   if (eom == 0) {
     if (buffer_.size() <= kLongestPanelMessage) return std::nullopt;
-    return Junk(TrimBuffer(buffer_, static_cast<std::int32_t>(buffer_.size())),
-                HexByte(command), "no end-of-message byte");
+    return Junk(TrimBuffer(buffer_, static_cast<std::int32_t>(buffer_.size())), HexByte(command),
+                "no end-of-message byte");
   }
 
   ByteString bytes = TrimBuffer(buffer_, eom);

@@ -26,8 +26,7 @@ bool IsSingleByteMessage(unsigned char byte) {
 }
 
 std::string Endpoint(const QTcpSocket& socket) {
-  return socket.peerAddress().toString().toStdString() + ":" +
-         std::to_string(socket.peerPort());
+  return socket.peerAddress().toString().toStdString() + ":" + std::to_string(socket.peerPort());
 }
 
 }  // namespace
@@ -36,8 +35,8 @@ SimServer::SimServer(SimOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), random_(options_.seed) {
   const int inputLength = options_.fullTable ? sim::kMaxNameLength : options_.nameLength;
   inputTable_ = sim::AlphaTable(sim::kInputTable, inputLength, options_.inputNames, options_.first);
-  consoleTable_ =
-      sim::AlphaTable(sim::kConsoleTable, options_.nameLength, options_.consoleNames, options_.first);
+  consoleTable_ = sim::AlphaTable(sim::kConsoleTable, options_.nameLength, options_.consoleNames,
+                                  options_.first);
 
   server_ = new QTcpServer(this);
   connect(server_, &QTcpServer::newConnection, this, &SimServer::OnNewConnection);
@@ -98,8 +97,9 @@ void SimServer::OnNewConnection() {
 
     const int id = panel.id;
     // Queued, so that a link closed in the middle of a send is forgotten only after the send.
-    connect(socket, &QTcpSocket::disconnected, this, [this, id] { OnDisconnected(id); },
-            Qt::QueuedConnection);
+    connect(
+        socket, &QTcpSocket::disconnected, this, [this, id] { OnDisconnected(id); },
+        Qt::QueuedConnection);
     if (panel.silent) {
       // A half-open peer: nothing is read, so the panel's bytes pile up in the kernel.
       socket->setReadBufferSize(1);
@@ -186,12 +186,12 @@ void SimServer::Handle(Panel& panel, const sim::PanelMessage& message) {
 void SimServer::SendTable(Panel& panel, int tableType) {
   const bool inputs = tableType == sim::kInputTable;
   const ByteString& table = inputs ? inputTable_ : consoleTable_;
-  const int count = static_cast<int>(inputs ? options_.inputNames.size()
-                                            : options_.consoleNames.size());
+  const int count =
+      static_cast<int>(inputs ? options_.inputNames.size() : options_.consoleNames.size());
   const int length = inputs && options_.fullTable ? sim::kMaxNameLength : options_.nameLength;
-  const std::string words = std::string("FC ") + (inputs ? "INPUT" : "CONSOLE") +
-                            " NAMES length " + std::to_string(length) + " count " +
-                            std::to_string(count) + " first " + std::to_string(options_.first);
+  const std::string words = std::string("FC ") + (inputs ? "INPUT" : "CONSOLE") + " NAMES length " +
+                            std::to_string(length) + " count " + std::to_string(count) + " first " +
+                            std::to_string(options_.first);
   if (panel.socket->bytesToWrite() + panel.trickle.size() > kMaxQueuedBytes) {
     TracePanel(panel, "-> " + words + " not sent: the panel has not read the last one yet");
     return;
@@ -311,7 +311,9 @@ void SimServer::Close(Panel& panel, const std::string& why) {
   if (panel.trickle.isEmpty()) panel.socket->disconnectFromHost();
 }
 
-void SimServer::OnBytesWritten(Panel& panel) { FloodMore(panel); }
+void SimServer::OnBytesWritten(Panel& panel) {
+  FloodMore(panel);
+}
 
 void SimServer::FloodMore(Panel& panel) {
   bool garbageFlood = false;
@@ -371,12 +373,19 @@ void SimServer::OnDisconnected(int id) {
 }
 
 void SimServer::Trace(const std::string& line) {
-  const std::string stamped =
-      QTime::currentTime().toString("hh:mm:ss.zzz").toStdString() + " " + line + "\n";
-  std::fwrite(stamped.data(), 1, stamped.size(), stdout);
-  std::fflush(stdout);
+  TraceLine(nullptr, line);
 }
 
 void SimServer::TracePanel(const Panel& panel, const std::string& line) {
-  Trace("#" + std::to_string(panel.id) + " " + line);
+  TraceLine(&panel, line);
+}
+
+void SimServer::TraceLine(const Panel* panel, const std::string& line) {
+  const QByteArray stamp = QTime::currentTime().toString("hh:mm:ss.zzz").toLatin1();
+  if (panel != nullptr) {
+    std::printf("%s #%d %s\n", stamp.constData(), panel->id, line.c_str());
+  } else {
+    std::printf("%s %s\n", stamp.constData(), line.c_str());
+  }
+  std::fflush(stdout);
 }

@@ -26,27 +26,27 @@ struct SimOptions {
   int switcherType = 1;
   std::vector<std::string> inputNames;
   std::vector<std::string> consoleNames;
-  int nameLength = 16;
+  int nameLength = 13;
   int first = 0;
   bool fullTable = false;  // 16383 inputs of 127 characters: the largest legal table
 
   // Normal behaviour that can be tuned.
-  int pollPanelMs = 2000;   // the server's own polls; 0: never
-  int autoChannelMs = 0;    // the switcher changes a channel by itself; 0: never
-  bool quiet = false;       // leave polls and poll answers out of the trace
+  int pollPanelMs = 2000;  // the server's own polls; 0: never
+  int autoChannelMs = 0;   // the switcher changes a channel by itself; 0: never
+  bool quiet = false;      // leave polls and poll answers out of the trace
   unsigned seed = 1;
 
   // Faults.
   bool switcherDown = false;  // answer polls with F1
   bool noPollAnswer = false;
-  int closeAfter = 0;         // close the link after this many messages; 0: never
+  int closeAfter = 0;  // close the link after this many messages; 0: never
   bool closeMidMessage = false;
-  bool garbage = false;  // random bytes before every message
-  bool trickle = false;  // every byte in a write of its own
-  bool silent = false;   // accept, then say nothing and read nothing
-  int floodDataMiB = 0;  // after the greeting, this many MiB of data bytes
+  bool garbage = false;         // random bytes before every message
+  bool trickle = false;         // every byte in a write of its own
+  bool silent = false;          // accept, then say nothing and read nothing
+  int floodDataMiB = 0;         // after the greeting, this many MiB of data bytes
   int floodGarbageSeconds = 0;  // after the greeting, random bytes for this long
-  int rejectMs = 0;      // drop every connection made in the first milliseconds after start
+  int rejectMs = 0;             // drop every connection made in the first milliseconds after start
 };
 
 // The Server Module as the panels see it: one listening socket, any number of panels, one
@@ -69,10 +69,10 @@ class SimServer : public QObject {
     QTcpSocket* socket = nullptr;
     sim::PanelReader reader;
     int messagesSent = 0;
-    bool closing = false;   // we are closing the link
+    bool closing = false;  // we are closing the link
     bool silent = false;
-    QByteArray trickle;     // bytes still to go out one at a time
-    qint64 floodLeft = 0;   // bytes of the data flood still to send
+    QByteArray trickle;    // bytes still to go out one at a time
+    qint64 floodLeft = 0;  // bytes of the data flood still to send
     QElapsedTimer floodClock;
   };
 
@@ -91,15 +91,16 @@ class SimServer : public QObject {
 
   // Sends one whole message (with noise before it when asked), counts it, and closes the
   // link when the message limit is reached.
-  void Send(Panel& panel, const ByteString& message, const std::string& words,
-            bool isPoll = false);
+  void Send(Panel& panel, const ByteString& message, const std::string& words, bool isPoll = false);
   void Write(Panel& panel, const QByteArray& bytes);
   void Close(Panel& panel, const std::string& why);
   void FloodMore(Panel& panel);
   ByteString Noise();
 
+  // One line of the trace on standard output, time-stamped and flushed at once.
   void Trace(const std::string& line);
   void TracePanel(const Panel& panel, const std::string& line);
+  void TraceLine(const Panel* panel, const std::string& line);
 
   SimOptions options_;
   QTcpServer* server_ = nullptr;

@@ -74,15 +74,14 @@ int main(int argc, char* argv[]) {
       {"consoles", "Console names, one per line (instead of generated ones).", "file"},
       {"input-count", "Number of generated input names (default 16).", "n", "16"},
       {"console-count", "Number of generated console names (default 256).", "n", "256"},
-      {"name-length", "Length of every name in the tables, 0 to 127 (default 16).", "L", "16"},
-      {"first", "Index of the first record the panel takes from a table (default 0).", "k",
-       "0"},
+      {"name-length", "Length of every name in the tables, 0 to 127 (default 13).", "L", "13"},
+      {"first", "Index of the first record the panel takes from a table (default 0).", "k", "0"},
       {"full-table",
        "Send the largest legal input table: 16383 names of 127 characters, 2,113,416 bytes."},
       {"poll-panel-ms", "Poll each panel this often (default 2000; 0: never).", "ms", "2000"},
       {"auto-channel-ms",
-       "Let the switcher change a channel by itself this often and report it (0: never).",
-       "ms", "0"},
+       "Let the switcher change a channel by itself this often and report it (0: never).", "ms",
+       "0"},
       {"quiet", "Leave polls and poll answers out of the trace."},
       {"seed", "Seed for the noise and the switcher's own changes (default 1).", "n", "1"},
       {"switcher-down", "Fault: answer polls with F1 (switcher link down)."},
@@ -94,8 +93,8 @@ int main(int argc, char* argv[]) {
       {"trickle", "Fault: send every byte in a write of its own."},
       {"silent", "Fault: accept connections, then send nothing and read nothing."},
       {"flood-data", "Fault: after the greeting, send this many MiB of data bytes.", "MiB", "0"},
-      {"flood-garbage", "Fault: after the greeting, send random bytes for this many seconds.",
-       "s", "0"},
+      {"flood-garbage", "Fault: after the greeting, send random bytes for this many seconds.", "s",
+       "0"},
       {"reject-ms", "Fault: drop every connection made this soon after start.", "ms", "0"},
   };
   parser.addOptions(options);
@@ -110,9 +109,9 @@ int main(int argc, char* argv[]) {
   settings.nameLength = NumberOption(parser, "name-length", 0, sim::kMaxNameLength);
   settings.first = NumberOption(parser, "first", 0, sim::kMaxTableCount);
   settings.fullTable = parser.isSet("full-table");
-  settings.inputNames = settings.fullTable
-                       ? sim::GeneratedInputNames(sim::kMaxTableCount)
-                       : NamesOption(parser, "inputs", "input-count", sim::GeneratedInputNames);
+  settings.inputNames =
+      settings.fullTable ? sim::GeneratedInputNames(sim::kMaxTableCount)
+                         : NamesOption(parser, "inputs", "input-count", sim::GeneratedInputNames);
   settings.consoleNames =
       NamesOption(parser, "consoles", "console-count", sim::GeneratedConsoleNames);
   settings.pollPanelMs = NumberOption(parser, "poll-panel-ms", 0, 3600000);

@@ -1,0 +1,200 @@
+// The simulator's own encoders and its strict reader. The whole-program tests trust the
+// simulator's trace, so a fault here would hide a fault in the panel.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SimMessages.h"
+
+namespace {
+
+ByteString Bytes(std::initializer_list<int> values) {
+  ByteString bytes;
+  for (int value : values) bytes.push_back(static_cast<char>(value));
+  return bytes;
+}
+
+std::vector<sim::PanelMessage> ReadAll(sim::PanelReader& reader) {
+  std::vector<sim::PanelMessage> messages;
+  for (int guard = 0; guard < 100; ++guard) {
+    auto message = reader.Next();
+    if (!message) break;
+    messages.push_back(*message);
+  }
+  return messages;
+}
+
+std::vector<sim::PanelMessage> ReadAll(const ByteString& bytes) {
+  sim::PanelReader reader;
+  reader.Append(bytes);
+  return ReadAll(reader);
+}
+
+const ByteString kOnSource3Console5 =
+    Bytes({0xD6, 0x7F, 0x00, 0x01, 0x02, 0x00, 0x04, 0x00, 0x01, 0x07, 0xFF});
+const ByteString kInfoRequest =
+    Bytes({0xF2, 0x00, 0x02, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0xFF});
+
+}  // namespace
+
+TEST(SimEncoders, GreetingMessagesAreByteExact) {
+  EXPECT_EQ(sim::TypeRequest(), Bytes({0x81, 0x64, 0x64, 0xFF}));
+  EXPECT_EQ(sim::SwitcherType(133),
+            Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
+}
+
+TEST(SimEncoders, ChannelReportHasOneEntryPerChange) {
+  EXPECT_EQ(sim::ChannelReport({{2, 4, sim::kOn}}), kOnSource3Console5);
+  EXPECT_EQ(sim::ChannelReport({{2, 4, sim::kOff}}),
+            Bytes({0xD6, 0x7F, 0x00, 0x01, 0x02, 0x00, 0x04, 0x00, 0x00, 0x06, 0xFF}));
+  // "Undefined" in both lists travels as 7F 7F.
+  EXPECT_EQ(sim::ChannelReport({{16383, 16383, sim::kOff}}),
+            Bytes({0xD6, 0x7F, 0x00, 0x01, 0x7F, 0x7F, 0x7F, 0x7F, 0x00, 0x7C, 0xFF}));
+}
+
+TEST(SimEncoders, AlphaTableMatchesTheWorkedExample) {
+  const ByteString table = sim::AlphaTable(sim::kInputTable, 4, {"Mic1", "Mic2"}, 0);
+  EXPECT_EQ(table, Bytes({0xFC, 0x0A, 0x04, 0x02, 0x00, 0x00, 0x00, 'M',  'i',  'c', '1',
+                          0x01, 0x00, 'M',  'i',  'c',  '2',  0x02, 0x00, 0x28, 0xFF}));
+}
+
+TEST(SimEncoders, AlphaTableNamesArePaddedOrCutToTheirLength) {
+  const ByteString table = sim::AlphaTable(sim::kConsoleTable, 5, {"Ed", "Studio B Desk"}, 1);
+  ASSERT_EQ(table.size(), (5u + 2) * 2 + 9);
+  EXPECT_EQ(table.substr(7, 5), "Ed   ");
+  EXPECT_EQ(table.substr(14, 5), "Studi");
+  EXPECT_EQ(table[5], '\x01');  // first
+}
+
+TEST(SimEncoders, FullSizeTableIsTheLargestLegalMessage) {
+  const ByteString table = sim::AlphaTable(sim::kInputTable, sim::kMaxNameLength,
+                                           sim::GeneratedInputNames(sim::kMaxTableCount), 0);
+  ASSERT_EQ(table.size(), 2113416u);
+  EXPECT_EQ(static_cast<std::int32_t>(table.size()), kMaxMessageLength);
+  EXPECT_EQ(ByteAt(table, 0), 0xFC);
+  EXPECT_EQ(ByteAt(table, table.size() - 1), 0xFF);
+  EXPECT_EQ(table.find('\xFF'), table.size() - 1);
+  EXPECT_TRUE(ChecksumMatches(table));
+  for (std::size_t i = 1; i + 1 < table.size(); ++i) {
+    ASSERT_LT(ByteAt(table, i), 0x80) << "at " << i;
+  }
+}
+
+TEST(SimEncoders, GeneratedNamesAreDistinctAndPlainAscii) {
+  const auto consoles = sim::GeneratedConsoleNames(256);
+  ASSERT_EQ(consoles.size(), 256u);
+  EXPECT_EQ(consoles[1], "Studio B Desk");
+  EXPECT_EQ(consoles[255], "Console 256");
+  EXPECT_EQ(sim::GeneratedInputNames(3), (std::vector<std::string>{"Mic 1", "Mic 2", "Mic 3"}));
+}
+
+TEST(SimReader, AcceptsWhatAWellBehavedPanelSends) {
+  ByteString wire = Bytes({0xF5});
+  wire += Bytes({0x81, 0x09, 0x01, 0x0A, 0xFF});
+  wire += kInfoRequest;
+  wire += kOnSource3Console5;
+  wire += Bytes({0xF4});
+  const auto messages = ReadAll(wire);
+  ASSERT_EQ(messages.size(), 5u);
+  for (const auto& message : messages) EXPECT_TRUE(message.Valid()) << message.problem;
+
+  using Kind = sim::PanelMessage::Kind;
+  EXPECT_EQ(messages[0].kind, Kind::kPoll);
+  EXPECT_EQ(messages[1].kind, Kind::kTypeAnswer);
+  EXPECT_EQ(messages[2].kind, Kind::kInfoRequest);
+  EXPECT_EQ(messages[2].flags, 256);
+  EXPECT_EQ(messages[2].flags2, 1);
+  EXPECT_EQ(messages[3].kind, Kind::kChannelCommand);
+  EXPECT_EQ(messages[3].words, "D6 ON source 3 console 5");
+  EXPECT_EQ(messages[3].channel.source, 2);
+  EXPECT_EQ(messages[3].channel.console, 4);
+  EXPECT_EQ(messages[4].kind, Kind::kPollAnswer);
+}
+
+TEST(SimReader, DecodesTheWorkedChannelCommands) {
+  const auto cue =
+      ReadAll(Bytes({0xD6, 0x7F, 0x00, 0x01, 0x47, 0x01, 0x2B, 0x02, 0x03, 0x78, 0xFF}));
+  ASSERT_EQ(cue.size(), 1u);
+  EXPECT_TRUE(cue[0].Valid());
+  EXPECT_EQ(cue[0].words, "D6 CUE ON source 200 console 300");
+
+  const auto undefined =
+      ReadAll(Bytes({0xD6, 0x7F, 0x00, 0x01, 0x7F, 0x7F, 0x7F, 0x7F, 0x00, 0x7C, 0xFF}));
+  ASSERT_EQ(undefined.size(), 1u);
+  EXPECT_TRUE(undefined[0].Valid());
+  EXPECT_EQ(undefined[0].words, "D6 OFF source undefined console undefined");
+}
+
+// One valid channel command, broken one fault at a time.
+TEST(SimReader, RefusesEveryBrokenChannelCommand) {
+  struct Case {
+    const char* fault;
+    ByteString wire;
+  };
+  ByteString wrongChecksum = kOnSource3Console5;
+  wrongChecksum[9] = 0x08;
+  ByteString longer = kOnSource3Console5;
+  longer.insert(8, 1, '\x00');
+  ByteString shorter = kOnSource3Console5;
+  shorter.erase(7, 1);  // a 00 byte: the checksum still matches
+  ByteString twoRecords = kOnSource3Console5;
+  twoRecords[3] = 0x02;
+  twoRecords[9] = 0x08;
+  ByteString badAction = kOnSource3Console5;
+  badAction[8] = 0x04;
+  badAction[9] = 0x0A;
+  const std::vector<Case> cases = {
+      {"wrong checksum", wrongChecksum}, {"one byte longer", longer},
+      {"one byte shorter", shorter},     {"two records announced", twoRecords},
+      {"unknown action", badAction},
+  };
+  for (const Case& c : cases) {
+    const auto messages = ReadAll(c.wire);
+    ASSERT_EQ(messages.size(), 1u) << c.fault;
+    EXPECT_FALSE(messages[0].Valid()) << c.fault;
+  }
+}
+
+TEST(SimReader, CutsJunkAndRecoversAtTheNextCommand) {
+  // Stray data bytes, a message broken off by a poll, an unknown command, a lone EOM.
+  ByteString wire = Bytes({0x05, 0x06, 0xD6, 0x7F, 0xF5, 0xC3, 0x01, 0x01, 0xFF, 0xFF});
+  wire += kOnSource3Console5;
+  const auto messages = ReadAll(wire);
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_FALSE(messages[0].Valid());  // 05 06
+  EXPECT_FALSE(messages[1].Valid());  // D6 7F, broken off
+  EXPECT_TRUE(messages[2].Valid());   // F5
+  EXPECT_FALSE(messages[3].Valid());  // C3 01 01 FF
+  EXPECT_FALSE(messages[4].Valid());  // FF
+  EXPECT_TRUE(messages[5].Valid());
+  EXPECT_EQ(messages[5].bytes, kOnSource3Console5);
+}
+
+TEST(SimReader, WaitsForTheEndOfAMessageDeliveredByteByByte) {
+  sim::PanelReader reader;
+  for (std::size_t i = 0; i + 1 < kInfoRequest.size(); ++i) {
+    reader.Append(kInfoRequest.substr(i, 1));
+    ASSERT_FALSE(reader.Next().has_value()) << "after byte " << i;
+  }
+  reader.Append(kInfoRequest.substr(kInfoRequest.size() - 1));
+  const auto message = reader.Next();
+  ASSERT_TRUE(message.has_value());
+  EXPECT_TRUE(message->Valid());
+  EXPECT_EQ(message->bytes, kInfoRequest);
+}
+
+TEST(SimReader, GivesUpOnAMessageLongerThanAnyAPanelSends) {
+  sim::PanelReader reader;
+  reader.Append(Bytes({0xD6}) + ByteString(20, '\x01'));
+  const auto messages = ReadAll(reader);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(messages[0].Valid());
+  EXPECT_EQ(reader.Pending(), 0u);
+}
+
+TEST(SimTrace, HexShortensLongMessages) {
+  EXPECT_EQ(sim::Hex(kOnSource3Console5), "D6 7F 00 01 02 00 04 00 01 07 FF");
+  EXPECT_EQ(sim::Hex(kInfoRequest, 6), "F2 00 02 00 ... 03 FF (13 bytes)");
+}
