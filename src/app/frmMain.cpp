@@ -144,6 +144,11 @@ void frmMain::BuildLayout() {
   for (QLabel* label : {lblConsole, lblSource}) PaintBackground(*label, kPanelBackground);
   for (QComboBox* list : {cmbConsole, cmbSource}) {
     list->setEditable(false);
+    // The closed list shows the panel's own blue, like the labels above it.
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Button, kPanelBackground);
+    palette.setColor(QPalette::Base, kPanelBackground);
+    list->setPalette(palette);
     // Every entry has the same height; the popup then need not measure thousands of names.
     if (auto* view = qobject_cast<QListView*>(list->view())) view->setUniformItemSizes(true);
   }
