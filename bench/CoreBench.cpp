@@ -5,7 +5,6 @@
 //   build-bench/bench/qev-bench-core --benchmark_counters_tabular=true
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "BenchMessages.h"
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "protocol/ByteManipulation.h"
@@ -22,9 +22,10 @@
 
 namespace {
 
-// The largest name table the protocol carries: 16383 names of 127 characters.
-constexpr std::int32_t kFullTableCount = 16383;
-constexpr std::int32_t kLongestName = 127;
+using bench::AlphaTable;
+using bench::Framed;
+using bench::kFullTableCount;
+using bench::kLongestName;
 
 // A connected socket that takes every write whole and only counts the bytes. The tests'
 // FakeSocket keeps a copy of every write, which would measure its own bookkeeping and grow
@@ -68,34 +69,9 @@ struct Link {
   TCPComm comm{vars, socket, window, log};
 };
 
-ByteString Framed(std::string_view commandAndData) {
-  ByteString message(commandAndData);
-  AppendChecksumAndEOM(message);
-  return message;
-}
-
-// A channel report with one entry: source 2, console 4 (the chosen channel, 0-based), on.
+// The report of the chosen channel (source 3, console 5: 2 and 4 on the wire) switched on.
 ByteString ChannelReport() {
-  return Framed(std::string_view("\xD6\x7F\x00\x01\x02\x00\x04\x00\x01", 9));
-}
-
-// An alpha table of count names of nameLength characters, numbered 1 upwards.
-ByteString AlphaTable(unsigned char type, std::int32_t nameLength, std::int32_t count) {
-  ByteString message;
-  message.reserve(static_cast<std::size_t>((nameLength + 2) * count + 9));
-  message.push_back(static_cast<char>(0xFC));
-  message.push_back(static_cast<char>(type));
-  message.push_back(static_cast<char>(nameLength));
-  AppendNumber14(message, count);
-  AppendNumber14(message, 0);  // first
-  for (std::int32_t k = 0; k < count; ++k) {
-    for (std::int32_t c = 0; c < nameLength; ++c) {
-      message.push_back(static_cast<char>('A' + (k + c) % 26));
-    }
-    AppendNumber14(message, k + 1);
-  }
-  AppendChecksumAndEOM(message);
-  return message;
+  return bench::ChannelReport(2, 4, 1);
 }
 
 enum class Kind { ServerPoll, LinkUp, TypeRequest, SwitcherType, ChannelReport, SmallTable };
@@ -113,10 +89,11 @@ ByteString MessageOf(Kind kind) {
     case Kind::ChannelReport:
       return ChannelReport();
     case Kind::SmallTable:
-      return Framed(std::string_view("\xFC\x0A\x04\x02\x00\x00\x00"
-                                     "Mic1\x01\x00"
-                                     "Mic2\x02\x00",
-                                     19));
+      return Framed(
+          std::string_view("\xFC\x0A\x04\x02\x00\x00\x00"
+                           "Mic1\x01\x00"
+                           "Mic2\x02\x00",
+                           19));
   }
   return {};
 }
@@ -125,8 +102,9 @@ ByteString MessageOf(Kind kind) {
 // Framing primitives
 
 void BM_CalcChecksum(benchmark::State& state) {
-  const ByteString message = state.range(0) == 0 ? ChannelReport()
-                                                 : AlphaTable(10, kLongestName, kFullTableCount);
+  const ByteString message = state.range(0) == 0
+                                 ? ChannelReport()
+                                 : AlphaTable(bench::kInputTable, kLongestName, kFullTableCount);
   for (auto _ : state) {
     benchmark::DoNotOptimize(CalcChecksum(message, 2));
   }
@@ -150,7 +128,7 @@ BENCHMARK(BM_FindEOM_SmallMessage);
 
 // One scan over a full table waiting whole in the buffer.
 void BM_FindEOM_FullTable(benchmark::State& state) {
-  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  const ByteString table = AlphaTable(bench::kInputTable, kLongestName, kFullTableCount);
   ReceiveBuffer buffer;
   for (auto _ : state) {
     state.PauseTiming();
@@ -168,7 +146,7 @@ BENCHMARK(BM_FindEOM_FullTable)->Unit(benchmark::kMicrosecond);
 // already searched are never searched again.
 void BM_FindEOM_TableArrivingInSegments(benchmark::State& state) {
   constexpr std::size_t kSegment = 1460;
-  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  const ByteString table = AlphaTable(bench::kInputTable, kLongestName, kFullTableCount);
   ReceiveBuffer buffer;
   std::int64_t looks = 0;
   for (auto _ : state) {
@@ -180,8 +158,8 @@ void BM_FindEOM_TableArrivingInSegments(benchmark::State& state) {
     }
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(table.size()));
-  state.counters["looks"] = benchmark::Counter(static_cast<double>(looks),
-                                               benchmark::Counter::kAvgIterations);
+  state.counters["looks"] =
+      benchmark::Counter(static_cast<double>(looks), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_FindEOM_TableArrivingInSegments)->Unit(benchmark::kMicrosecond);
 
@@ -269,7 +247,7 @@ BENCHMARK(BM_SendChannelOnOff);
 
 // A full input table decoded and installed (the fake window's refill only counts).
 void BM_ProcessAlphaTable_Full(benchmark::State& state) {
-  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  const ByteString table = AlphaTable(bench::kInputTable, kLongestName, kFullTableCount);
   Link link;
   for (auto _ : state) {
     link.comm.ProcessAlphaTable(table);
@@ -285,7 +263,7 @@ BENCHMARK(BM_ProcessAlphaTable_Full)->Unit(benchmark::kMillisecond);
 // Tables of 127-character names, 1024 to 16383 of them: decoding is one pass, linear in size.
 void BM_ProcessAlphaTable_BySize(benchmark::State& state) {
   const auto count = static_cast<std::int32_t>(state.range(0));
-  const ByteString table = AlphaTable(10, kLongestName, count);
+  const ByteString table = AlphaTable(bench::kInputTable, kLongestName, count);
   Link link;
   for (auto _ : state) {
     link.comm.ProcessAlphaTable(table);
@@ -303,7 +281,7 @@ BENCHMARK(BM_ProcessAlphaTable_BySize)
 // The Source list's contents for a full table already installed.
 void BM_BuildSourceList_Full(benchmark::State& state) {
   Link link;
-  link.comm.ProcessAlphaTable(AlphaTable(10, kLongestName, kFullTableCount));
+  link.comm.ProcessAlphaTable(AlphaTable(bench::kInputTable, kLongestName, kFullTableCount));
   ListContents list;
   for (auto _ : state) {
     BuildSourceList(link.vars, list);
@@ -317,7 +295,7 @@ BENCHMARK(BM_BuildSourceList_Full)->Unit(benchmark::kMillisecond);
 // the dispatcher takes the table off the buffer, decodes and installs it, and the list's
 // contents are built from it. Only the Qt list fill itself is missing (see qev-bench-latency).
 void BM_FullTableToListContents(benchmark::State& state) {
-  const ByteString table = AlphaTable(10, kLongestName, kFullTableCount);
+  const ByteString table = AlphaTable(bench::kInputTable, kLongestName, kFullTableCount);
   Link link;
   ListContents list;
   for (auto _ : state) {

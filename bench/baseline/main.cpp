@@ -3,6 +3,7 @@
 // no files. Its start-up time, memory and idle cost are what any Qt window pays.
 
 #include <QApplication>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QWidget>
@@ -22,6 +23,8 @@ int main(int argc, char* argv[]) {
   client->setFixedSize(kClientWidth, kClientHeight);
   window.setCentralWidget(client);
   window.menuBar()->addMenu(QStringLiteral("&File"));
+  // Exactly the menu bar over the client area, as the panel sizes itself.
+  window.layout()->setSizeConstraint(QLayout::SetFixedSize);
   window.show();
   return app.exec();
 }
