@@ -1,5 +1,6 @@
 #include "app/SelectorLists.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <string>
@@ -44,31 +45,56 @@ int PositionOf(std::int16_t stored, int lastPosition) {
   return stored;
 }
 
-void BuildList(const std::vector<std::string>& names, int count, std::size_t minDigits,
-               std::int16_t stored, ListContents& out) {
+}  // namespace
+
+SelectorList SelectorList::Source(const Variables& vars) {
+  // InputCount is read once: the list is built against this bound.
+  return SelectorList(vars.InputNames, vars.InputCount, kSourceDigits, vars.SelectedSource);
+}
+
+SelectorList SelectorList::Console(const Variables& vars) {
+  return SelectorList(vars.ConsoleNames, kConsoleCount, kConsoleDigits, vars.SelectedConsole);
+}
+
+int SelectorList::Count() const {
+  const auto available = static_cast<long long>(names_->size());
+  return 1 + static_cast<int>(std::clamp<long long>(count_, 0, available));
+}
+
+std::string SelectorList::Entry(int row) const {
+  if (row == 0) return kUndefinedEntry;
+  const auto index = static_cast<std::size_t>(row - 1);
+  if (row < 0 || index >= names_->size()) {
+    throw Failure(kOutOfRange, "No name for entry " + std::to_string(row));
+  }
+  return EntryText((*names_)[index], row, minDigits_);
+}
+
+int SelectorList::Position() const {
+  if (Count() - 1 < count_)
+    throw Failure(kOutOfRange, "No name for entry " + std::to_string(Count()));
+  return PositionOf(stored_, Count() - 1);
+}
+
+namespace {
+
+void Build(const SelectorList& list, ListContents& out) {
   out.entries.clear();
   out.position = -1;
-  out.entries.reserve(static_cast<std::size_t>(count > 0 ? count : 0) + 1);
-  out.entries.emplace_back(kUndefinedEntry);
-  for (int i = 1; i <= count; ++i) {
-    const auto index = static_cast<std::size_t>(i - 1);
-    if (index >= names.size()) {
-      throw Failure(kOutOfRange, "No name for entry " + std::to_string(i));
-    }
-    out.entries.push_back(EntryText(names[index], i, minDigits));
-  }
-  out.position = PositionOf(stored, static_cast<int>(out.entries.size()) - 1);
+  const int count = list.Count();
+  out.entries.reserve(static_cast<std::size_t>(count));
+  for (int row = 0; row < count; ++row) out.entries.push_back(list.Entry(row));
+  out.position = list.Position();
 }
 
 }  // namespace
 
 void BuildSourceList(const Variables& vars, ListContents& out) {
-  const int count = vars.InputCount;  // read once: the list is built against this bound
-  BuildList(vars.InputNames, count, kSourceDigits, vars.SelectedSource, out);
+  Build(SelectorList::Source(vars), out);
 }
 
 void BuildConsoleList(const Variables& vars, ListContents& out) {
-  BuildList(vars.ConsoleNames, kConsoleCount, kConsoleDigits, vars.SelectedConsole, out);
+  Build(SelectorList::Console(vars), out);
 }
 
 std::int16_t SelectionFromPosition(int position) {

@@ -12,11 +12,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
-#include <QPushButton>
 #include <QStringList>
 #include <QWindow>
 
 #include "app/ChannelButtons.h"
+#include "app/QtChannelButton.h"
+#include "app/QtSelectorModel.h"
 #include "app/QtTwips.h"
 #include "setup/Procedures.h"
 #include "setup/frmSetup.h"
@@ -38,20 +39,6 @@ QColor FromBgr(std::uint32_t bgr) {
                 static_cast<int>((bgr >> 16) & 0xFF));
 }
 
-// A palette alone is ignored by several styles and a bare background-color still leaves a
-// lighter bevel; with a border of its own every style paints the whole face in the colour the
-// switcher reported.
-QString ButtonStyle(const QColor& face) {
-  return QStringLiteral(
-             "QPushButton { background-color: %1; border-style: solid; border-radius: 0px;"
-             " border-width: 1px 2px 2px 1px;"
-             " border-color: rgb(160,160,160) rgb(64,64,64) rgb(64,64,64) rgb(160,160,160); }"
-             "QPushButton:focus { border-color: rgb(0,0,0); }"
-             "QPushButton:pressed { border-width: 2px 1px 1px 2px;"
-             " border-color: rgb(64,64,64) rgb(160,160,160) rgb(160,160,160) rgb(64,64,64); }")
-      .arg(face.name());
-}
-
 QFont ButtonFont(double points) {
   QFont font{QString::fromLatin1(kButtonFontFamily)};
   font.setPointSizeF(points);
@@ -65,20 +52,12 @@ void PaintBackground(QWidget& widget, const QColor& colour) {
   widget.setAutoFillBackground(true);
 }
 
-// Clears the list and adds every entry at once: a full name table is thousands of entries,
-// and one repaint or selection event per entry would freeze the panel while it fills.
-// Leaves nothing selected and raises no selection event.
-void FillInOneBatch(QComboBox& list, const std::vector<std::string>& entries) {
-  QStringList texts;
-  texts.reserve(static_cast<qsizetype>(entries.size()));
-  for (const std::string& entry : entries) texts.append(QString::fromLatin1(entry));
-
+// Shows a refilled list with nothing selected and no selection event: the entries come from
+// the model as the list needs them, so even a full name table is shown at once.
+void ShowEntries(QComboBox& list, QtSelectorModel& model, const SelectorList& entries) {
   const bool wasBlocked = list.blockSignals(true);
-  list.setUpdatesEnabled(false);
-  list.clear();
-  list.addItems(texts);
+  model.Show(entries);
   list.setCurrentIndex(-1);
-  list.setUpdatesEnabled(true);
   list.blockSignals(wasBlocked);
 }
 
@@ -134,16 +113,19 @@ void frmMain::BuildLayout() {
   place(lblSource, "lblSource", 120, 960, 1455, 195);
   cmbSource = new QComboBox(client);
   place(cmbSource, "cmbSource", 120, 1320, 2055, 315);
-  cmdCue = new QPushButton(QStringLiteral("CUE"), client);
+  cmdCue = new QtChannelButton(QStringLiteral("CUE"), client);
   place(cmdCue, "cmdCue", 840, 2400, 735, 615);
-  cmdOn = new QPushButton(QStringLiteral("ON"), client);
+  cmdOn = new QtChannelButton(QStringLiteral("ON"), client);
   place(cmdOn, "cmdOn", 600, 3600, 1215, 1095);
-  cmdOff = new QPushButton(QStringLiteral("OFF"), client);
+  cmdOff = new QtChannelButton(QStringLiteral("OFF"), client);
   place(cmdOff, "cmdOff", 600, 5040, 1215, 1095);
 
   for (QLabel* label : {lblConsole, lblSource}) PaintBackground(*label, kPanelBackground);
   for (QComboBox* list : {cmbConsole, cmbSource}) {
     list->setEditable(false);
+    list->setModel(new QtSelectorModel(list));
+    // The list's width is fixed: never measure thousands of entries to size it.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // The closed list shows the panel's own blue, like the labels above it.
     QPalette palette = list->palette();
     palette.setColor(QPalette::Button, kPanelBackground);
@@ -300,35 +282,37 @@ void frmMain::cmdCue_Click() {
 }
 
 void frmMain::LoadInputCombo() {
-  RefillList(*cmbSource, BuildSourceList, "Error Loading Source Combo Box",
+  RefillList(*cmbSource, SelectorList::Source(vars_), "Error Loading Source Combo Box",
              &frmMain::cmbSource_Click);
 }
 
 void frmMain::LoadConsoleCombo() {
-  RefillList(*cmbConsole, BuildConsoleList, "Error Loading Console Combo Box",
+  RefillList(*cmbConsole, SelectorList::Console(vars_), "Error Loading Console Combo Box",
              &frmMain::cmbConsole_Click);
 }
 
-void frmMain::RefillList(QComboBox& list, BuildListFn build, const char* failureMessage,
+void frmMain::RefillList(QComboBox& list, const SelectorList& entries, const char* failureMessage,
                          void (frmMain::*click)()) {
-  ListContents contents;
+  QtSelectorModel& model = *static_cast<QtSelectorModel*>(list.model());
   try {
-    build(vars_, contents);
-    FillInOneBatch(list, contents.entries);
+    // The entries up to a missing name are shown even when the list then fails.
+    ShowEntries(list, model, entries);
+    const int position = entries.Position();
     // Selecting the stored number counts as the operator's choice: it stores the number
     // again, so a stored 0 becomes "Undefined".
     const int before = list.currentIndex();
-    list.setCurrentIndex(contents.position);
+    list.setCurrentIndex(position);
     if (list.currentIndex() == before) (this->*click)();
   } catch (...) {
     log_.ReportError(failureMessage, "Form Error");
-    // The entries built before the failure stay, with nothing selected and the stored
-    // number untouched.
-    FillInOneBatch(list, contents.entries);
+    // Nothing selected, and the stored number untouched.
+    const bool wasBlocked = list.blockSignals(true);
+    list.setCurrentIndex(-1);
+    list.blockSignals(wasBlocked);
   }
 }
 
-QPushButton* frmMain::Button(ChannelButton button) const {
+QtChannelButton* frmMain::Button(ChannelButton button) const {
   switch (button) {
     case ChannelButton::On:
       return cmdOn;
@@ -341,11 +325,7 @@ QPushButton* frmMain::Button(ChannelButton button) const {
 }
 
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
-  QPushButton* target = Button(button);
-  if (target == nullptr) return;
-  // Reports repeat the state the button already shows; restyling costs a re-polish.
-  const QString style = ButtonStyle(FromBgr(bgr));
-  if (target->styleSheet() != style) target->setStyleSheet(style);
+  if (QtChannelButton* target = Button(button)) target->SetFace(FromBgr(bgr));
 }
 
 void frmMain::SetPollTimerEnabled(bool enabled) {

@@ -20,7 +20,7 @@ class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QPushButton;
+class QtChannelButton;
 class frmSetup;
 
 // The operator's panel: the console and source lists, the ON, OFF and CUE buttons, the link
@@ -69,17 +69,15 @@ class frmMain : public QMainWindow, public PanelWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  using BuildListFn = void (*)(const Variables&, ListContents&);
-
   void BuildLayout();
   void BuildMenu();
   void ConnectEvents();
   void Form_Unload();
   void tmrDecode_Timer();
   void ShowSetupDialog();
-  void RefillList(QComboBox& list, BuildListFn build, const char* failureMessage,
+  void RefillList(QComboBox& list, const SelectorList& entries, const char* failureMessage,
                   void (frmMain::*click)());
-  QPushButton* Button(ChannelButton button) const;
+  QtChannelButton* Button(ChannelButton button) const;
 
   std::string programFolder_;
   Variables vars_;
@@ -97,9 +95,9 @@ class frmMain : public QMainWindow, public PanelWindow {
   QComboBox* cmbConsole = nullptr;
   QLabel* lblSource = nullptr;
   QComboBox* cmbSource = nullptr;
-  QPushButton* cmdCue = nullptr;
-  QPushButton* cmdOn = nullptr;
-  QPushButton* cmdOff = nullptr;
+  QtChannelButton* cmdCue = nullptr;
+  QtChannelButton* cmdOn = nullptr;
+  QtChannelButton* cmdOff = nullptr;
   QMenu* mnuFIle = nullptr;
   QAction* mnuSetup = nullptr;
   QAction* mnuExit = nullptr;

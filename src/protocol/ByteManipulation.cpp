@@ -15,7 +15,9 @@ std::int16_t CombineBytes(unsigned char low, unsigned char high) {
   return CheckedInt16(static_cast<long long>(high) * 128 + low);
 }
 
-std::int32_t FindEOM(const ReceiveBuffer& buffer) { return buffer.FindEOM(); }
+std::int32_t FindEOM(const ReceiveBuffer& buffer) {
+  return buffer.FindEOM();
+}
 
 ByteString TrimBuffer(ReceiveBuffer& buffer, std::int32_t count) {
   if (count < 0) count = 0;
@@ -33,7 +35,9 @@ void AppendChecksumAndEOM(ByteString& message) {
 }
 
 void AppendNumber14(ByteString& message, std::int32_t number) {
-  const std::int32_t low = number & 0x7F;
-  message.push_back(static_cast<char>(CheckedByte(low)));
-  message.push_back(static_cast<char>(CheckedByte((number - low) / 128)));
+  // Both groups must be data bytes: a high group of 0x80 or more would be a command byte in
+  // the middle of the message, and the switcher would take the message as broken off there.
+  if (number < 0 || number > 0x3FFF) throw Failure(kOverflow, "Overflow");
+  message.push_back(static_cast<char>(number & 0x7F));
+  message.push_back(static_cast<char>(number >> 7));
 }

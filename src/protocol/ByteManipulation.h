@@ -44,5 +44,6 @@ bool ChecksumMatches(std::string_view message);
 // Appends the checksum of what has been built so far and the EOM.
 void AppendChecksumAndEOM(ByteString& message);
 
-// A 14-bit number as its two 7-bit groups, low first.
+// A 14-bit number as its two 7-bit groups, low first. A number outside 0..16383 is an overflow
+// failure.
 void AppendNumber14(ByteString& message, std::int32_t number);

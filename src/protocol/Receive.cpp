@@ -2,6 +2,7 @@
 // dispatcher that takes one message at a time off the front of the buffer.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,10 @@ constexpr unsigned char kAlphaTable = 0xFC;
 constexpr unsigned char kChannelReport = 0xD6;
 
 constexpr std::string_view kPollAnswer("\xF4", 1);
+
+// The longest one arrival may spend decoding a backlog beyond the bound. Each message may cost
+// a log line or a write to the server, and the operator's window waits meanwhile.
+constexpr auto kBacklogDecodeBudget = std::chrono::milliseconds(30);
 
 bool IsCommandByte(unsigned char byte) {
   return (byte & 0x80) != 0;
@@ -48,9 +53,16 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
         ProcessReceiveBuffer();
         // The decode timer takes one message per tick, so a server sending short messages
         // faster than that would fill memory. A backlog beyond the longest legal message is
-        // decoded now, message by message, until it fits again.
-        while (v_.ReceiveBuffer.size() > static_cast<std::size_t>(kMaxMessageLength) &&
-               !decodeStalled_) {
+        // decoded now, message by message, until it fits again. A server that sends faster
+        // than the panel can act on its messages loses the oldest of the surplus rather than
+        // freeze the window: decoding resumes at the next command byte.
+        const auto deadline = std::chrono::steady_clock::now() + kBacklogDecodeBudget;
+        const auto bound = static_cast<std::size_t>(kMaxMessageLength);
+        while (v_.ReceiveBuffer.size() > bound && !decodeStalled_) {
+          if (std::chrono::steady_clock::now() >= deadline) {
+            v_.ReceiveBuffer.TakeFront(v_.ReceiveBuffer.size() - bound);
+            break;
+          }
           ProcessReceiveBuffer();
         }
       }

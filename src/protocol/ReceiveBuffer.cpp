@@ -2,7 +2,17 @@
 
 #include <cstring>
 
-void ReceiveBuffer::Append(std::string_view bytes) { data_.append(bytes); }
+namespace {
+
+// Storage kept for the next arrivals once the buffer is empty: polls and reports are a few
+// bytes each.
+constexpr std::size_t kKeptCapacity = 64 * 1024;
+
+}  // namespace
+
+void ReceiveBuffer::Append(std::string_view bytes) {
+  data_.append(bytes);
+}
 
 std::string ReceiveBuffer::TakeFront(std::size_t count) {
   if (count >= size()) {
@@ -18,7 +28,12 @@ std::string ReceiveBuffer::TakeFront(std::size_t count) {
 }
 
 void ReceiveBuffer::Clear() {
-  data_.clear();
+  // A name table leaves megabytes of storage behind; an idle panel gives them back.
+  if (data_.capacity() > kKeptCapacity) {
+    std::string().swap(data_);
+  } else {
+    data_.clear();
+  }
   head_ = 0;
   scannedNoEOM_ = 0;
 }
