@@ -40,7 +40,17 @@
 #include <vector>
 
 #include "BenchMessages.h"
+#include "app/QtChannelButton.h"
 #include "app/frmMain.h"
+
+namespace {
+
+// The face a channel button shows: it changes exactly when a report recolours it.
+QColor Face(QPushButton* button) {
+  return static_cast<QtChannelButton*>(button)->Face();
+}
+
+}  // namespace
 
 namespace {
 
@@ -327,16 +337,18 @@ int main(int argc, char* argv[]) {
   PaintClock sourcePaint(*cmbSource);
   // Stamped when the event loop gets control back after the refill, so the list is complete.
   const auto watch = [&server](QComboBox* list, int entries, qint64* filledNs, PaintClock* paint) {
-    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
-                     [&server, list, entries, filledNs, paint] {
-                       if (server.upSentNs == 0 || list->count() != entries) return;
-                       QTimer::singleShot(0, list, [filledNs, paint] {
-                         if (*filledNs != 0) return;
-                         *filledNs = NowNs();
-                         if (paint != nullptr) paint->armed = true;
-                         waiter.Poke();
-                       });
-                     });
+    const auto refilled = [&server, list, entries, filledNs, paint] {
+      if (server.upSentNs == 0 || list->count() != entries) return;
+      QTimer::singleShot(0, list, [filledNs, paint] {
+        if (*filledNs != 0) return;
+        *filledNs = NowNs();
+        if (paint != nullptr) paint->armed = true;
+        waiter.Poke();
+      });
+    };
+    // A list refills either entry by entry or by resetting its model in one go.
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, refilled);
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, list, refilled);
   };
   watch(cmbSource, sourceEntries, &sourceFilledNs, &sourcePaint);
   watch(cmbConsole, consoleEntries, &consoleFilledNs, nullptr);
@@ -388,13 +400,13 @@ int main(int argc, char* argv[]) {
   // and off for the chosen channel (source 1, console 1: 0 and 0 on the wire), so every one
   // changes the button's face. Only a paint after the button's look has changed counts.
   PaintClock onPaint(*cmdOn);
-  QString styleBefore;
-  onPaint.accept = [&] { return cmdOn->styleSheet() != styleBefore; };
+  QColor styleBefore;
+  onPaint.accept = [&] { return Face(cmdOn) != styleBefore; };
   std::vector<double> reportMs;
   int wrongFaces = 0;
   for (int i = 0; i < reports; ++i) {
     const bool on = i % 2 == 0;
-    styleBefore = cmdOn->styleSheet();
+    styleBefore = Face(cmdOn);
     onPaint.paintedNs = 0;
     onPaint.armed = true;
     const qint64 sentNs = NowNs();
@@ -412,8 +424,8 @@ int main(int argc, char* argv[]) {
   // chosen channel switch ON on and off in turn (each one restyles the button); reports on other
   // channels leave the window alone, so they show the decoding by itself.
   PaintClock cuePaint(*cmdCue);
-  QString cueStyleBefore;
-  cuePaint.accept = [&] { return cmdCue->styleSheet() != cueStyleBefore; };
+  QColor cueStyleBefore;
+  cuePaint.accept = [&] { return Face(cmdCue) != cueStyleBefore; };
   const auto makeBurst = [](bool chosenChannel) {
     ByteString burst;
     for (int k = 0; k + 1 < kBurstMessages; ++k) {
@@ -429,7 +441,7 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < bursts; ++i) {
       server.Send(bench::ChannelReport(0, 0, kCueOff));
       waiter.Idle(kBetweenMs);
-      cueStyleBefore = cmdCue->styleSheet();
+      cueStyleBefore = Face(cmdCue);
       cuePaint.paintedNs = 0;
       cuePaint.armed = true;
       freeze.Start();
