@@ -23,7 +23,9 @@ namespace {
     if (!(condition)) Broken(#condition, __LINE__); \
   } while (0)
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // "0" to "255", nothing else: digits only, no leading zero, at most 255.
 bool IsAddressByte(const std::string& part) {

@@ -4,6 +4,7 @@
 
 #include "protocol/ByteManipulation.h"
 #include "protocol/ReceiveBuffer.h"
+#include "setup/Failure.h"
 
 namespace {
 
@@ -68,6 +69,18 @@ TEST(ReceiveBuffer, DrainingManyMessagesKeepsOrderAndFindsEachEnd) {
     ASSERT_EQ(TrimBuffer(buffer, length), message(taken)) << taken;
   }
   EXPECT_EQ(buffer.size(), 5u * (next - 6000));
+}
+
+TEST(AppendNumber14, SplitsIntoTwoDataBytesAndRefusesWhatNeedsMore) {
+  std::string message;
+  AppendNumber14(message, 16383);
+  AppendNumber14(message, 128);
+  EXPECT_EQ(message, Bytes({0x7F, 0x7F, 0x00, 0x01}));
+  // 16384 would need a high group of 0x80: a command byte inside the message.
+  for (std::int32_t number : {16384, 32766, -1}) {
+    EXPECT_THROW(AppendNumber14(message, number), Failure) << number;
+  }
+  EXPECT_EQ(message.size(), 4u);
 }
 
 }  // namespace

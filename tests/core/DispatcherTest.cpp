@@ -235,4 +235,16 @@ TEST(DataArrival, UnusableAnnouncedLengthIsReportedAndNothingIsRead) {
   }
 }
 
+TEST(DataArrival, ShortMessagesArrivingFasterThanTheTimerTakesThemAreDecodedAtOnce) {
+  // A backlog the size of the longest message, a server poll at its front, then more.
+  Panel p;
+  const auto longest = static_cast<std::size_t>(kMaxMessageLength);
+  p.Buffer("\xF5" + std::string(longest - 1, '\xF3'));
+  p.Arrive(std::string(1000, '\xF3'));
+  // The excess is decoded, oldest first, instead of piling up.
+  EXPECT_EQ(p.v.ReceiveBuffer.size(), longest);
+  EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
+  EXPECT_TRUE(p.log.reports.empty());
+}
+
 }  // namespace

@@ -122,4 +122,16 @@ TEST(SendToSwitcher, OtherWriteErrorDropsTheMessageAndLeavesTheLinkAlone) {
   EXPECT_TRUE(s.log.reports.empty());
 }
 
+TEST(OutgoingMessages, NumbersBeyondFourteenBitsAreNotSent) {
+  // A stored selection no list holds (kept from a damaged configuration file) has no wire form.
+  for (std::int16_t number : {16385, 32767}) {
+    Sender s;
+    s.comm.SendChannelOnOff(number, 1, 127, 1);
+    s.comm.SendChannelOnOff(1, 1, 127, number);
+    EXPECT_TRUE(s.socket.writes.empty()) << number;
+    EXPECT_EQ(s.log.reports.size(), 2u);
+    EXPECT_TRUE(s.log.Has("Error Sending Channel On Off", "Switcher Command Error"));
+  }
+}
+
 }  // namespace
