@@ -1,0 +1,943 @@
+// Faults the panel has to ride out in the field, injected over loopback: the real main window
+// and its real socket against a Server Module that misbehaves on purpose, and configuration
+// files that are damaged or cannot be written.
+//
+// Each case prints what it sent and what the panel did on lines starting "FIGURE:". The long
+// runs (scripts/faults) stretch the faults through these environment variables:
+//   QEV_FAULT_REFUSE_SECONDS  how long the server refuses connections (default 6)
+//   QEV_FAULT_FLOOD_SECONDS   how long the garbage flood lasts (default 3)
+//   QEV_FAULT_DATA_MB         how many megabytes each endless-data stream carries (default 128)
+//   QEV_FAULT_DRAIN           1: wait until a flood's backlog has been decoded (default 0)
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "app/frmMain.h"
+#include "setup/Procedures.h"
+#include "support/Fakes.h"
+#include "support/GuiHelpers.h"
+
+namespace {
+
+constexpr int kDefaultRefuseSeconds = 6;
+constexpr int kDefaultFloodSeconds = 3;
+constexpr int kDefaultDataMegabytes = 128;
+
+// Resident memory may grow by this much under a flood. What the panel holds is bounded by the
+// receive buffer (the longest legal message, about 2 MB, and a string's spare capacity) plus the
+// socket's 256 KiB: a few megabytes. The rest is room for the allocator and the test's server.
+// The endless streams carry twice this by default, so a panel that kept what it was sent could
+// not stay under it.
+constexpr qint64 kMemoryAllowanceKiB = 64 * 1024;
+// The operator's window must never be frozen for longer than this.
+constexpr qint64 kUiBlockLimitMs = 100;
+constexpr int kProbeIntervalMs = 10;
+// Connect attempts are paced 500 ms apart, on a 20 ms poll tick: a server that comes back is
+// found well within this.
+constexpr qint64 kReconnectLimitMs = 1500;
+// Bytes the test server keeps queued in its socket while it streams: the stream goes as fast
+// as the panel reads, without piling up in the test's own memory.
+constexpr qint64 kServerQueuedBytes = 256 * 1024;
+constexpr int kStreamChunk = 64 * 1024;
+
+constexpr char kPoll = '\xF5';
+constexpr char kPollAnswer = '\xF4';
+
+int EnvValue(const char* name, int fallback) {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(name, &ok);
+  return ok && value > 0 ? value : fallback;
+}
+
+QByteArray Hex(const char* text) {
+  return QByteArray::fromHex(text);
+}
+
+// Channel reports for source 3 on console 5 (wire numbers 2 and 4), the channel the
+// configuration below selects.
+const QByteArray kReportOn = Hex("D67F00010200040001 07FF");
+const QByteArray kReportOff = Hex("D67F00010200040000 06FF");
+
+void Figure(const std::string& text) {
+  std::cout << "FIGURE: " << text << std::endl;
+}
+
+std::string Megabytes(qint64 kib) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(kib) / 1024.0);
+  return text;
+}
+
+std::string Seconds(qint64 ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return text;
+}
+
+// A "Vm..." field of /proc/self/status in KiB, or -1 where there is none.
+qint64 StatusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) != 0) continue;
+    std::istringstream value(line.substr(field.size() + 1));
+    qint64 kib = -1;
+    value >> kib;
+    return kib;
+  }
+  return -1;
+}
+
+// Starts a fresh VmHWM, so each fault's peak is its own (Linux 4.0 and later).
+bool ResetPeakMemory() {
+  std::ofstream clearRefs("/proc/self/clear_refs");
+  clearRefs << "5";
+  clearRefs.flush();
+  return static_cast<bool>(clearRefs);
+}
+
+// Watches the UI thread from inside: a 10 ms timer that records how late it fired at worst
+// (the longest the thread was busy elsewhere) and the resident memory it saw.
+class UiWatch : public QObject {
+ public:
+  UiWatch() {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kProbeIntervalMs);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+  }
+
+  void Start() {
+    peakResettable_ = ResetPeakMemory();
+    startKiB_ = StatusKiB("VmRSS");
+    sampledPeakKiB_ = startKiB_;
+    worstLateMs_ = 0;
+    sinceTick_.start();
+    timer_.start();
+  }
+  // Ends the watch; the peak is the one up to now.
+  void Stop() {
+    Tick();
+    timer_.stop();
+    peakKiB_ = peakResettable_ ? std::max(StatusKiB("VmHWM"), sampledPeakKiB_) : sampledPeakKiB_;
+  }
+
+  qint64 WorstLateMs() const { return worstLateMs_; }
+  qint64 StartKiB() const { return startKiB_; }
+  qint64 PeakKiB() const { return peakKiB_; }
+  std::string MemoryFigure() const {
+    return "VmRSS " + Megabytes(startKiB_) + " at start, peak " + Megabytes(PeakKiB()) +
+           (peakResettable_ ? " (VmHWM)" : " (sampled VmRSS)") + ", growth " +
+           Megabytes(PeakKiB() - startKiB_);
+  }
+
+ private:
+  void Tick() {
+    const qint64 late = sinceTick_.restart() - kProbeIntervalMs;
+    worstLateMs_ = std::max(worstLateMs_, late);
+    sampledPeakKiB_ = std::max(sampledPeakKiB_, StatusKiB("VmRSS"));
+  }
+
+  QTimer timer_;
+  QElapsedTimer sinceTick_;
+  qint64 worstLateMs_ = 0;
+  qint64 startKiB_ = 0;
+  qint64 sampledPeakKiB_ = 0;
+  qint64 peakKiB_ = 0;
+  bool peakResettable_ = false;
+};
+
+// A Server Module that misbehaves on request. It listens on 127.0.0.1, takes the newest
+// connection as its peer, counts the polls (F5) and poll answers (F4) the panel sends, and can
+// stream bytes to the panel as fast as the panel reads them. It never answers the panel's polls.
+class FaultServer : public QObject {
+ public:
+  FaultServer() {
+    QObject::connect(&server, &QTcpServer::newConnection, this, [this] { Accept(); });
+  }
+
+  bool Listen(quint16 port = 0) { return server.listen(QHostAddress::LocalHost, port); }
+  quint16 Port() const { return server.serverPort(); }
+
+  // Stops listening and drops every connection: from now on connections are refused.
+  void GoDown() {
+    server.close();
+    for (const QPointer<QTcpSocket>& socket : accepted) {
+      if (socket) socket->abort();
+    }
+  }
+
+  void Send(const QByteArray& bytes) {
+    if (peer) peer->write(bytes);
+  }
+
+  // Streams to the peer what next() hands out, until it hands out an empty array.
+  void Stream(std::function<QByteArray()> next) {
+    next_ = std::move(next);
+    streaming_ = true;
+    QObject::connect(peer, &QTcpSocket::bytesWritten, this, [this] { Refill(); });
+    Refill();
+  }
+  bool Streaming() const { return streaming_; }
+  void StopStream() {
+    streaming_ = false;
+    next_ = nullptr;
+    if (peer) QObject::disconnect(peer, &QTcpSocket::bytesWritten, this, nullptr);
+  }
+
+  QTcpServer server;
+  QList<QPointer<QTcpSocket>> accepted;
+  QPointer<QTcpSocket> peer;
+  int connections = 0;
+  bool readIncoming = true;   // false: accepts and then never reads (half-open)
+  bool hangUpAtOnce = false;  // true: closes every connection as soon as it is accepted
+  qint64 pollsFromPanel = 0;
+  qint64 answersFromPanel = 0;
+  QElapsedTimer sinceAccept;  // since the newest connection was accepted
+  qint64 heldMs = -1;         // how long the panel kept its last closed connection open
+  QByteArray unreadAtClose;   // what a half-open connection was sent and never read
+
+ private:
+  void Accept() {
+    while (QTcpSocket* next = server.nextPendingConnection()) {
+      ++connections;
+      accepted.append(next);
+      peer = next;
+      sinceAccept.start();
+      if (hangUpAtOnce) {
+        next->abort();
+        continue;
+      }
+      if (readIncoming) {
+        QObject::connect(next, &QTcpSocket::readyRead, this, [this, next] {
+          const QByteArray bytes = next->readAll();
+          pollsFromPanel += bytes.count(kPoll);
+          answersFromPanel += bytes.count(kPollAnswer);
+        });
+      }
+      QObject::connect(next, &QTcpSocket::disconnected, this, [this, next] {
+        heldMs = sinceAccept.elapsed();
+        if (!readIncoming && next->isOpen()) unreadAtClose = next->readAll();
+      });
+    }
+  }
+
+  void Refill() {
+    if (!streaming_ || !peer) return;
+    while (peer->bytesToWrite() < kServerQueuedBytes) {
+      const QByteArray chunk = next_();
+      if (chunk.isEmpty()) {
+        StopStream();
+        return;
+      }
+      peer->write(chunk);
+    }
+  }
+
+  std::function<QByteArray()> next_;
+  bool streaming_ = false;
+};
+
+// Input 3 on console 5, the given poll timing, the server on this machine.
+QByteArray Ini(quint16 port, int refreshRate, int timeOut) {
+  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
+         "\r\nCONFIG\r\nInput=3\r\nConsole=5\r\nStay On Top=No\r\nRefresh Rate=" +
+         QByteArray::number(refreshRate) + "\r\nTime Out=" + QByteArray::number(timeOut) +
+         "\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
+}
+
+int ReportLines(const QByteArray& log) {
+  return static_cast<int>(log.count(": Error # "));
+}
+
+// Runs the event loop for as long as a fault lasts.
+void RunEventLoopFor(int ms) {
+  RunEventLoopUntil([] { return false; }, ms);
+}
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.Listen()); }
+  // A stream cut short by a failed assertion must not outlive what it reads from.
+  void TearDown() override { server.StopStream(); }
+
+  void StartPanel(const QByteArray& ini) {
+    folder.Write("qevntpnl.ini", ini);
+    window = std::make_unique<frmMain>(folder.Path());
+    window->Form_Load();
+    window->show();
+  }
+
+  bool LinkUp(int timeoutMs = 5000) {
+    return RunEventLoopUntil(
+        [&] { return window->vars().SocketConnected == kTrue && server.peer != nullptr; },
+        timeoutMs);
+  }
+
+  // A new connection, accepted after `connectionsBefore`, is up on both sides.
+  bool LinkUpAgain(int connectionsBefore, int timeoutMs = 5000) {
+    return RunEventLoopUntil(
+        [&] {
+          return server.connections > connectionsBefore && window->vars().SocketConnected == kTrue;
+        },
+        timeoutMs);
+  }
+
+  QPushButton* Button(const char* name) {
+    return window->findChild<QPushButton*>(QLatin1String(name));
+  }
+
+  // The server polls and the panel must answer, however long that takes within bounds.
+  bool PollIsAnswered(int timeoutMs = 5000) {
+    const qint64 before = server.answersFromPanel;
+    server.Send(QByteArray(1, kPoll));
+    return RunEventLoopUntil([&] { return server.answersFromPanel > before; }, timeoutMs);
+  }
+
+  TestFolder folder;
+  FaultServer server;
+  std::unique_ptr<frmMain> window;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The server closes the link in the middle of a message.
+
+TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
+  StartPanel(Ini(server.Port(), 1, 20));
+  ASSERT_TRUE(LinkUp());
+  QPushButton* on = Button("cmdOn");
+  QPushButton* off = Button("cmdOff");
+
+  // Cut after the command byte, in the middle, and just before the EOM; the reports alternate
+  // so each completed one shows on a button.
+  struct Cut {
+    int at;
+    const QByteArray* report;
+    QPushButton* lit;
+    int red, green, blue;
+  };
+  const Cut cuts[] = {{1, &kReportOn, on, 192, 255, 255},
+                      {6, &kReportOff, off, 255, 255, 192},
+                      {10, &kReportOn, on, 192, 255, 255}};
+  for (const Cut& cut : cuts) {
+    const int connectionsBefore = server.connections;
+    server.Send(cut.report->left(cut.at));
+    server.peer->disconnectFromHost();
+    ASSERT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kFalse; }));
+    QElapsedTimer reconnect;
+    reconnect.start();
+    ASSERT_TRUE(LinkUpAgain(connectionsBefore)) << "cut at " << cut.at;
+    const qint64 reconnectMs = reconnect.elapsed();
+    EXPECT_FALSE(Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue))
+        << "half a report changed the button, cut at " << cut.at;
+
+    server.Send(cut.report->mid(cut.at));
+    const bool recoloured =
+        RunEventLoopUntil([&] { return Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue); });
+    EXPECT_TRUE(recoloured) << "cut at " << cut.at << ": " << Describe(FaceColour(*cut.lit));
+    Figure("cut link: first " + std::to_string(cut.at) + " of " +
+           std::to_string(cut.report->size()) + " report bytes, then the server closed; " +
+           "reconnected in " + std::to_string(reconnectMs) + " ms; rest sent on the new link; " +
+           (recoloured ? "report completed, button recoloured" : "report LOST"));
+  }
+  EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The server accepts and then neither reads nor answers.
+
+TEST_F(FaultInjection, AHalfOpenServerIsTimedOutAndConnectedAgain) {
+  server.readIncoming = false;
+  // Refresh Rate 1, Time Out 2: polls 0.4 s apart, given up when more than 2 are unanswered.
+  StartPanel(Ini(server.Port(), 1, 2));
+  ASSERT_TRUE(LinkUp());
+
+  ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }, 10000));
+  const qint64 heldMs = server.heldMs;
+  EXPECT_EQ(server.unreadAtClose.toHex(' '), "f5 f5 f5") << "three polls, then the time-out";
+  EXPECT_TRUE(LinkUp());
+  Figure("half-open: server accepted, never read or answered; panel sent " +
+         std::to_string(server.unreadAtClose.count(kPoll)) + " polls, closed the link after " +
+         std::to_string(heldMs) + " ms (Refresh Rate 1, Time Out 2) and connected again");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The server sends data without end.
+
+// Data bytes 0x01..0x7F over and over; with withPolls, every mebibyte starts with the server's
+// poll F5.
+QByteArray DataBytes(bool withPolls, qint64 offset) {
+  QByteArray chunk(kStreamChunk, '\0');
+  for (int i = 0; i < kStreamChunk; ++i) chunk[i] = static_cast<char>(1 + (offset + i) % 127);
+  if (withPolls && offset % (1024 * 1024) == 0) chunk[0] = kPoll;
+  return chunk;
+}
+
+class EndlessData : public FaultInjection {
+ protected:
+  struct Result {
+    qint64 sentBytes = 0;
+    qint64 polls = 0;
+    qint64 answeredDuring = 0;
+    qint64 panelPollsDuring = 0;
+    qint64 ms = 0;
+  };
+
+  // Streams `megabytes` of what chunkAt(offset) gives to the panel, as fast as it reads.
+  Result Flood(int megabytes, const std::function<QByteArray(qint64)>& chunkAt) {
+    Result result;
+    const qint64 total = static_cast<qint64>(megabytes) * 1024 * 1024;
+    const qint64 answersBefore = server.answersFromPanel;
+    const qint64 panelPollsBefore = server.pollsFromPanel;
+    QElapsedTimer clock;
+    clock.start();
+    server.Stream([&]() -> QByteArray {
+      if (result.sentBytes >= total) return {};
+      const QByteArray chunk = chunkAt(result.sentBytes);
+      result.sentBytes += chunk.size();
+      result.polls += chunk.count(kPoll);
+      return chunk;
+    });
+    // At most a few hundred MB/s and at least a few MB/s on loopback: a generous bound.
+    EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, 60000 + megabytes * 1000));
+    result.ms = clock.elapsed();
+    result.answeredDuring = server.answersFromPanel - answersBefore;
+    result.panelPollsDuring = server.pollsFromPanel - panelPollsBefore;
+    return result;
+  }
+
+  // The server answers no polls while it floods; a long Time Out keeps the link up, so what is
+  // measured is the flood alone.
+  void SetUp() override {
+    FaultInjection::SetUp();
+    StartPanel(Ini(server.Port(), 1, 3600));
+    ASSERT_TRUE(LinkUp());
+  }
+
+  const int megabytes_ = EnvValue("QEV_FAULT_DATA_MB", kDefaultDataMegabytes);
+  UiWatch watch;
+};
+
+TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
+  watch.Start();
+  const qint64 answersBefore = server.answersFromPanel;
+  const Result flood = Flood(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
+  ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
+  EXPECT_TRUE(RunEventLoopUntil(
+      [&] { return server.answersFromPanel - answersBefore == flood.polls; }, 10000))
+      << server.answersFromPanel - answersBefore << " of " << flood.polls << " polls answered";
+  const qint64 answered = server.answersFromPanel - answersBefore;
+  watch.Stop();
+
+  EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
+  EXPECT_TRUE(PollIsAnswered());
+  EXPECT_EQ(server.connections, 1) << "the link stayed up";
+  EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
+  Figure("endless data bytes: " + std::to_string(megabytes_) +
+         " MB of 0x01..0x7F with a server poll every MiB, in " + Seconds(flood.ms) + "; " +
+         std::to_string(flood.polls) + " polls in it, " + std::to_string(flood.answeredDuring) +
+         " answered during the flood, " + std::to_string(answered) + " in all; " +
+         watch.MemoryFigure() + "; UI thread worst lateness " +
+         std::to_string(watch.WorstLateMs()) + " ms");
+}
+
+TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAfter) {
+  watch.Start();
+  // A channel report that starts and never reaches its EOM.
+  const Result flood = Flood(megabytes_, [](qint64 offset) {
+    QByteArray chunk = DataBytes(false, offset);
+    if (offset == 0) chunk[0] = '\xD6';
+    return chunk;
+  });
+  ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
+  const bool answered = PollIsAnswered();
+  watch.Stop();
+  server.Send(kReportOn);
+  QPushButton* on = Button("cmdOn");
+  const bool decoded = RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); });
+
+  EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
+  EXPECT_TRUE(answered) << "a poll after the flood";
+  EXPECT_TRUE(decoded) << "a whole report after the flood";
+  EXPECT_EQ(server.connections, 1) << "the link stayed up";
+  EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
+  Figure("unterminated message: 0xD6 then " + std::to_string(megabytes_) +
+         " MB of data bytes without 0xFF, in " + Seconds(flood.ms) + "; panel sent " +
+         std::to_string(flood.panelPollsDuring) + " polls of its own meanwhile; after it a poll " +
+         (answered ? "answered" : "NOT answered") + ", a report " +
+         (decoded ? "decoded" : "NOT decoded") + "; " + watch.MemoryFigure() +
+         "; UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The server is unreachable for a while: it refuses connections, or it accepts and hangs up
+// at once. Either way the panel keeps trying at a steady pace, logs nothing, and connects
+// promptly once the server is back.
+class ServerOutage : public FaultInjection {
+ protected:
+  struct Result {
+    int attempts = 0;  // connects the panel started while the server was away
+    int refused = 0;
+    int logLines = 0;
+    bool found = false;
+    qint64 backMs = 0;  // from the server's return to the panel's new link
+  };
+
+  Result Outage(bool hangUp) {
+    Result result;
+    const quint16 port = server.Port();
+    StartPanel(Ini(port, 1, 20));
+    if (!LinkUp()) {
+      ADD_FAILURE() << "no link before the outage";
+      return result;
+    }
+
+    // Every attempt the panel makes shows on its socket as a move to ConnectingState; a refused
+    // one ends in ConnectionRefusedError.
+    auto* socket = window->socket().findChild<QTcpSocket*>();
+    if (socket == nullptr) {
+      ADD_FAILURE() << "the panel's socket is not a QTcpSocket child";
+      return result;
+    }
+    QObject counting;  // goes before result does, and takes the connections with it
+    QObject::connect(socket, &QAbstractSocket::stateChanged, &counting,
+                     [&](QAbstractSocket::SocketState state) {
+                       if (state == QAbstractSocket::ConnectingState) ++result.attempts;
+                     });
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, &counting,
+                     [&](QAbstractSocket::SocketError error) {
+                       if (error == QAbstractSocket::ConnectionRefusedError) ++result.refused;
+                     });
+    const int logLinesBefore = ReportLines(folder.Read("Errorlog.txt"));
+
+    watch.Start();
+    if (hangUp) {
+      server.hangUpAtOnce = true;
+      server.peer->abort();
+    } else {
+      server.GoDown();
+    }
+    RunEventLoopFor(outageSeconds * 1000);
+    const int attemptsWhileAway = result.attempts;
+    const int connectionsBefore = server.connections;
+
+    if (hangUp) {
+      server.hangUpAtOnce = false;
+    } else if (!server.Listen(port)) {
+      ADD_FAILURE() << "port " << port << " was taken meanwhile";
+      return result;
+    }
+    QElapsedTimer back;
+    back.start();
+    result.found = LinkUpAgain(connectionsBefore, static_cast<int>(kReconnectLimitMs));
+    result.backMs = back.elapsed();
+    watch.Stop();
+    result.attempts = attemptsWhileAway;
+    result.logLines = ReportLines(folder.Read("Errorlog.txt")) - logLinesBefore;
+    return result;
+  }
+
+  const int outageSeconds = EnvValue("QEV_FAULT_REFUSE_SECONDS", kDefaultRefuseSeconds);
+  UiWatch watch;
+};
+
+TEST_F(ServerOutage, RefusedConnectionsArePacedQuietAndTheServerIsFoundWhenBack) {
+  const Result outage = Outage(false);
+
+  EXPECT_GE(outage.refused, outageSeconds) << "the panel kept trying";
+  EXPECT_LE(outage.attempts, 2 * outageSeconds + 2) << "at most one attempt per 500 ms";
+  EXPECT_LE(outage.logLines, 2) << "refused attempts are not failures to log";
+  EXPECT_TRUE(outage.found) << "not connected " << outage.backMs
+                            << " ms after the server came back";
+  Figure("refused connections for " + std::to_string(outageSeconds) +
+         " s: " + std::to_string(outage.attempts) + " attempts (" + std::to_string(outage.refused) +
+         " refused), " + std::to_string(outage.logLines) + " log lines; " +
+         (outage.found ? "connected " : "not connected ") + std::to_string(outage.backMs) +
+         " ms after the server came back; UI thread worst lateness " +
+         std::to_string(watch.WorstLateMs()) + " ms; " + watch.MemoryFigure());
+}
+
+TEST_F(ServerOutage, AServerThatHangsUpAtOnceIsRetriedAtTheSamePace) {
+  const Result outage = Outage(true);
+  // The server counts them too: every attempt reached it and was hung up on.
+  const int hungUp = server.connections - 2;  // less the first link and the last
+
+  EXPECT_GE(outage.attempts, outageSeconds) << "the panel kept trying";
+  EXPECT_LE(outage.attempts, 2 * outageSeconds + 2) << "at most one attempt per 500 ms";
+  EXPECT_LE(hungUp, 2 * outageSeconds + 2) << "attempts the server saw";
+  EXPECT_LE(outage.logLines, 2) << "a server hanging up is not a failure to log";
+  EXPECT_TRUE(outage.found) << "not connected " << outage.backMs
+                            << " ms after the server stopped hanging up";
+  Figure("server hanging up at once for " + std::to_string(outageSeconds) +
+         " s: " + std::to_string(outage.attempts) + " attempts, " + std::to_string(hungUp) +
+         " hung up on by the server, " + std::to_string(outage.logLines) + " log lines; " +
+         (outage.found ? "connected " : "not connected ") + std::to_string(outage.backMs) +
+         " ms after it stopped; UI thread worst lateness " + std::to_string(watch.WorstLateMs()) +
+         " ms");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The server floods the link with random bytes.
+
+TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
+  const int floodSeconds = EnvValue("QEV_FAULT_FLOOD_SECONDS", kDefaultFloodSeconds);
+  StartPanel(Ini(server.Port(), 1, 3600));
+  ASSERT_TRUE(LinkUp());
+
+  // Random bytes from a fixed seed, so a failure can be replayed.
+  constexpr unsigned kSeed = 20240607;
+  std::mt19937 random(kSeed);
+
+  UiWatch watch;
+  watch.Start();
+  qint64 sent = 0;
+  qint64 polls = 0;
+  const qint64 answersBefore = server.answersFromPanel;
+  QElapsedTimer clock;
+  clock.start();
+  server.Stream([&]() -> QByteArray {
+    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
+    QByteArray chunk(kStreamChunk, '\0');
+    for (int i = 0; i < kStreamChunk; i += 4) {
+      const std::uint32_t word = random();
+      for (int k = 0; k < 4; ++k) chunk[i + k] = static_cast<char>((word >> (8 * k)) & 0xFF);
+    }
+    sent += chunk.size();
+    polls += chunk.count(kPoll);
+    return chunk;
+  });
+  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
+  const qint64 floodMs = clock.elapsed();
+  const qint64 answeredDuring = server.answersFromPanel - answersBefore;
+
+  // The flood may end inside a message; a whole report after it cuts that off, which releases
+  // any poll still waiting behind it. Once the report shows, everything before it is decoded.
+  ASSERT_EQ(window->vars().SelectedSource, 3) << "the garbage reached the operator's choice";
+  ASSERT_EQ(window->vars().SelectedConsole, 5);
+  server.Send(kReportOn);
+  QPushButton* on = Button("cmdOn");
+  EXPECT_TRUE(RunEventLoopUntil(
+      [&] {
+        return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
+      },
+      30000))
+      << "a whole report after the flood is decoded";
+  // A panel that falls behind a flood drops the oldest of its backlog, and the polls in it;
+  // on this machine it keeps up with nearly all of it.
+  const qint64 enough = polls - polls / 100;
+  EXPECT_TRUE(RunEventLoopUntil([&] { return server.answersFromPanel - answersBefore >= enough; }))
+      << server.answersFromPanel - answersBefore << " of " << polls << " polls answered";
+  const qint64 answered = server.answersFromPanel - answersBefore;
+  watch.Stop();
+
+  EXPECT_LE(watch.WorstLateMs(), kUiBlockLimitMs) << "the window froze";
+  EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
+  EXPECT_EQ(server.connections, 1) << "the link stayed up";
+  Figure("garbage flood: " + Megabytes(sent / 1024) + " of random bytes (seed " +
+         std::to_string(kSeed) + ") in " + Seconds(floodMs) + ", " + std::to_string(polls) +
+         " server polls in it, " + std::to_string(answeredDuring) + " answered during the flood, " +
+         std::to_string(answered) + " in all (" + std::to_string(polls - answered) +
+         " shed); UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; " +
+         std::to_string(ReportLines(folder.Read("Errorlog.txt"))) +
+         " log lines (reports whose checksum happened to match); " + watch.MemoryFigure());
+}
+
+// Floods of the shortest messages that cost the panel most: each one makes it write.
+// The backlog a flood leaves (up to the bound, 2 MB: a million messages) is decoded one message
+// per tick, which takes tens of seconds; the default run checks that it shrinks, the long run
+// (QEV_FAULT_DRAIN=1) waits for it.
+struct CostlyMessage {
+  const char* name;
+  const char* hex;
+  const char* cost;
+};
+
+const CostlyMessage kCostly[] = {
+    // A channel report with a matching checksum that promises an entry it does not hold.
+    {"FailingReports", "D600FF", "a line in the error log"},
+    {"ServerPolls", "F5", "an answer on the wire"},
+};
+
+void PrintTo(const CostlyMessage& costly, std::ostream* out) {
+  *out << costly.name;
+}
+
+class CostlyFlood : public FaultInjection, public ::testing::WithParamInterface<CostlyMessage> {};
+
+TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
+  const CostlyMessage& costly = GetParam();
+  const int floodSeconds = EnvValue("QEV_FAULT_FLOOD_SECONDS", kDefaultFloodSeconds);
+  StartPanel(Ini(server.Port(), 1, 3600));
+  ASSERT_TRUE(LinkUp());
+  const QByteArray message = Hex(costly.hex);
+  QByteArray block;
+  while (block.size() < kStreamChunk) block += message;
+
+  UiWatch watch;
+  watch.Start();
+  qint64 sent = 0;
+  QElapsedTimer clock;
+  clock.start();
+  server.Stream([&]() -> QByteArray {
+    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
+    sent += block.size();
+    return block;
+  });
+  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
+  const qint64 floodMs = clock.elapsed();
+  const std::size_t backlog = window->vars().ReceiveBuffer.size();
+  EXPECT_LE(backlog, static_cast<std::size_t>(kMaxMessageLength));
+  EXPECT_TRUE(RunEventLoopUntil([&] { return window->vars().ReceiveBuffer.size() < backlog; }))
+      << "the backlog is not being decoded";
+  // A report sent now waits its turn behind the backlog; once it shows, the backlog is
+  // through, and a poll sent then must be answered.
+  const bool waitForDrain = EnvValue("QEV_FAULT_DRAIN", 0) != 0;
+  QElapsedTimer drain;
+  drain.start();
+  bool decoded = false;
+  if (waitForDrain) {
+    server.Send(kReportOn);
+    QPushButton* on = Button("cmdOn");
+    // Grabbing the button is slow: only look once the backlog is nearly through.
+    decoded = RunEventLoopUntil(
+        [&] {
+          return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
+        },
+        300000);
+  }
+  const qint64 drainMs = drain.elapsed();
+  const bool answered = decoded && PollIsAnswered();
+  watch.Stop();
+
+  const QByteArray log = folder.Read("Errorlog.txt");
+  EXPECT_LE(watch.WorstLateMs(), kUiBlockLimitMs) << "the window froze";
+  EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
+  EXPECT_EQ(decoded, waitForDrain) << "a report behind the backlog";
+  EXPECT_EQ(answered, waitForDrain) << "a poll after the backlog";
+  EXPECT_EQ(server.connections, 1) << "the link stayed up";
+  std::string drainFigure = "not waited for (QEV_FAULT_DRAIN=1 waits)";
+  if (waitForDrain) {
+    drainFigure = (decoded ? "decoded after " : "NOT decoded after ") + std::to_string(drainMs) +
+                  " ms, a poll then " + (answered ? "answered" : "NOT answered");
+  }
+  Figure(std::string("flood of ") + costly.name + " (" + costly.hex + ", each " + costly.cost +
+         "): " + Megabytes(sent / 1024) + " in " + Seconds(floodMs) +
+         "; UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; backlog " +
+         Megabytes(static_cast<qint64>(backlog) / 1024) + " after it, a report behind it " +
+         drainFigure + "; log " + std::to_string(log.size()) + " bytes; " + watch.MemoryFigure());
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, CostlyFlood, ::testing::ValuesIn(kCostly),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The configuration cannot be written while the panel runs. Tests run as root, which ignores
+// permissions: a directory stands where the temporary file must go.
+
+TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInMemory) {
+  const QByteArray original = Ini(server.Port(), 1, 20);
+  StartPanel(original);
+  ASSERT_TRUE(LinkUp());
+  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini.tmp"));
+  window->vars().SelectedSource = 7;
+  window->vars().SelectedConsole = 12;
+
+  window->close();
+
+  const bool whole = folder.Read("qevntpnl.ini") == original;
+  EXPECT_TRUE(whole) << "the old file was touched";
+  const QByteArray log = folder.Read("Errorlog.txt");
+  EXPECT_EQ(ReportLines(log), 1) << log.toStdString();
+  EXPECT_EQ(log.count("File Error"), 1);
+  EXPECT_EQ(log.count("Error Writing ini File: Error # "), 1);
+  EXPECT_EQ(window->vars().SelectedSource, 7);
+
+  // With the way clear, the next close saves what the operator chose.
+  ASSERT_TRUE(QDir(folder.dir.path()).rmdir("qevntpnl.ini.tmp"));
+  window->show();
+  window->close();
+  const QByteArray saved = folder.Read("qevntpnl.ini");
+  const bool kept = saved.contains("\r\nInput=7\r\nConsole=12\r\n");
+  EXPECT_TRUE(kept) << saved.toStdString();
+  EXPECT_EQ(saved.count("\r\n"), 13);
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  Figure(
+      "unwritable configuration: closing with a directory in the temporary file's place "
+      "logged " +
+      std::to_string(ReportLines(log)) + " line(s); the old file (" +
+      std::to_string(original.size()) + " bytes) " +
+      (whole ? "stayed byte for byte" : "WAS CHANGED") + "; the operator's settings " +
+      (kept ? "were kept and saved by the next close" : "WERE LOST"));
+}
+
+TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
+  const QByteArray original = Ini(server.Port(), 1, 20);
+  StartPanel(original);
+  ASSERT_TRUE(LinkUp());
+  QDir dir(folder.dir.path());
+  ASSERT_TRUE(dir.mkdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(dir.mkdir("Errorlog.txt"));
+  const QStringList before = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+  window->close();
+
+  const bool whole = folder.Read("qevntpnl.ini") == original;
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(whole) << "the old file was touched";
+  EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before)
+      << "no archive or stray file";
+  Figure(std::string("unwritable configuration and error log: the window closed, no crash; ") +
+         "the failed report of the failed write was dropped, not repeated; the old file " +
+         (whole ? "stayed whole" : "WAS CHANGED"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged configuration files: the panel starts, uses what it can, and never loses the file
+// until a complete new one replaces it.
+
+QByteArray Junk(int size, unsigned seed) {
+  std::mt19937 random(seed);
+  QByteArray junk(size, '\0');
+  // A double quote opens an entry that runs to the next quote, across line ends: the junk
+  // leaves quotes out so the usable lines after it stay reachable.
+  for (char& byte : junk) {
+    byte = static_cast<char>(random() & 0xFF);
+    if (byte == '"') byte = '\0';
+  }
+  return junk;
+}
+
+QByteArray Usable(quint16 port) {
+  return "\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
+         "\r\nInput=3\r\nConsole=5\r\n";
+}
+
+struct DamagedIni {
+  const char* name;
+  QByteArray (*content)(quint16 port);
+  bool namesServer;  // holds a usable address and port: the panel must connect
+  bool readFails;    // reading gives up part-way: logged, and no connection is started
+};
+
+const DamagedIni kDamaged[] = {
+    {"BinaryJunk", [](quint16) { return Junk(64 * 1024, 1); }, false, false},
+    {"BinaryJunkAroundUsableLines",
+     [](quint16 port) { return Junk(64 * 1024, 2) + Usable(port) + Junk(64 * 1024, 3); }, true,
+     false},
+    {"TenMegabytes",
+     [](quint16 port) {
+       return "IP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) + "\r\n" +
+              QByteArray(10 * 1024 * 1024, 'Z') + "\r\nInput=3\r\nConsole=5\r\n";
+     },
+     true, false},
+    {"ValuesOutOfRange",
+     [](quint16 port) {
+       return "IP Port=-5\r\nInput=99999\r\nConsole=-40000\r\nRefresh Rate=0\r\nTime "
+              "Out=999999\r\nStay On Top=yes\r\nIP Address=127.0.0.1\r\nIP Port=" +
+              QByteArray::number(port) + "\r\n";
+     },
+     true, false},
+    {"PasswordThatCannotBeUnscrambled",
+     [](quint16 port) { return Usable(port) + "Password=" + QByteArray(1, '\0') + "\r\n"; }, false,
+     true},
+    {"NoLineEnds",
+     [](quint16 port) {
+       return "IP Address=127.0.0.1,IP Port=" + QByteArray::number(port) + ",Input=3,Console=5";
+     },
+     true, false},
+    {"CarriageReturnsOnly",
+     [](quint16 port) {
+       return "[CONFIGURATION]\rSETUP\rIP Address=127.0.0.1\rIP Port=" + QByteArray::number(port) +
+              "\rInput=3\rConsole=5";
+     },
+     true, false},
+};
+
+void PrintTo(const DamagedIni& damage, std::ostream* out) {
+  *out << damage.name;
+}
+
+class DamagedConfiguration : public FaultInjection,
+                             public ::testing::WithParamInterface<DamagedIni> {};
+
+TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClose) {
+  const DamagedIni& damage = GetParam();
+  const QByteArray original = damage.content(server.Port());
+  UiWatch watch;
+  watch.Start();
+  QElapsedTimer load;
+  load.start();
+  StartPanel(original);
+  const qint64 loadMs = load.elapsed();
+  watch.Stop();
+
+  EXPECT_TRUE(window->isVisible());
+  const Variables& v = window->vars();
+  if (damage.namesServer) {
+    EXPECT_TRUE(LinkUp()) << "the usable lines were not used";
+    EXPECT_EQ(v.SelectedSource == 3 && v.SelectedConsole == 5,
+              original.contains("Input=3") && original.contains("Console=5"));
+  }
+  if (damage.readFails) {
+    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_EQ(folder.Read("Errorlog.txt").count("Error Loading Form"), 1);
+  } else {
+    EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
+    EXPECT_EQ(window->pollTimer().interval(), v.RefreshRate * 20);
+  }
+  EXPECT_TRUE(v.RefreshRate >= 1 && v.RefreshRate <= 32500) << v.RefreshRate;
+  EXPECT_TRUE(v.TimeOut >= 1 && v.TimeOut <= 3600) << v.TimeOut;
+  EXPECT_GE(v.SelectedSource, 0);
+  EXPECT_GE(v.SelectedConsole, 0);
+  EXPECT_GE(v.ServerPort, 1);
+  const bool untouched = folder.Read("qevntpnl.ini") == original;
+  EXPECT_TRUE(untouched) << "the file changed while the panel ran";
+  const bool connected = v.SocketConnected == kTrue;
+
+  window->close();
+
+  // The file given is replaced only by a complete new one, which gives back the settings the
+  // panel ran with.
+  const QByteArray saved = folder.Read("qevntpnl.ini");
+  const bool complete = saved.startsWith("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
+                        saved.endsWith("\r\n") && saved.count("\r\n") == 13;
+  ASSERT_TRUE(complete) << saved.left(200).toStdString();
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  Variables r;
+  r.AppFolder = folder.Path();
+  FakeWindow fake;
+  ASSERT_TRUE(ReadIniFile(r, fake));
+  // An address left empty is read back as this machine.
+  EXPECT_EQ(r.ServerAddress, v.ServerAddress.empty() ? "127.0.0.1" : v.ServerAddress);
+  EXPECT_EQ(r.ServerPort, v.ServerPort);
+  EXPECT_EQ(r.SelectedSource, v.SelectedSource);
+  EXPECT_EQ(r.SelectedConsole, v.SelectedConsole);
+  EXPECT_EQ(r.RefreshRate, v.RefreshRate);
+  EXPECT_EQ(r.TimeOut, v.TimeOut);
+  EXPECT_EQ(r.StayOnTopMode, v.StayOnTopMode);
+
+  Figure(std::string("damaged configuration ") + damage.name + ": " +
+         std::to_string(original.size()) + " bytes, loaded in " + std::to_string(loadMs) +
+         " ms, window opened, " + (connected ? "connected" : "not connected") +
+         (damage.readFails ? ", one \"Error Loading Form\" line" : "") + "; file " +
+         (untouched ? "untouched" : "CHANGED") +
+         " while running, replaced by a complete one on close; " + watch.MemoryFigure());
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, DamagedConfiguration, ::testing::ValuesIn(kDamaged),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
