@@ -19,3 +19,10 @@ inline QRect TwipsRect(const QWidget& onScreen, int left, int top, int width, in
   return QRect(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY), TwipsToPixels(width, dpiX),
                TwipsToPixels(height, dpiY));
 }
+
+// Names a control after its place in the layout and puts it at its twips rectangle on `form`.
+inline void PlaceAtTwips(const QWidget& form, QWidget* control, const char* name, int left, int top,
+                         int width, int height) {
+  control->setObjectName(QLatin1String(name));
+  control->setGeometry(TwipsRect(form, left, top, width, height));
+}

@@ -99,26 +99,20 @@ void frmMain::BuildLayout() {
   PaintBackground(*client, kPanelBackground);
   setCentralWidget(client);
 
-  const auto place = [client](QWidget* control, const char* name, int left, int top, int width,
-                              int height) {
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(TwipsRect(*client, left, top, width, height));
-  };
-
   lblConsole = new QLabel(QStringLiteral("Console"), client);
-  place(lblConsole, "lblConsole", 120, 120, 1455, 200);
+  PlaceAtTwips(*client, lblConsole, "lblConsole", 120, 120, 1455, 200);
   cmbConsole = new QComboBox(client);
-  place(cmbConsole, "cmbConsole", 120, 480, 2055, 315);
+  PlaceAtTwips(*client, cmbConsole, "cmbConsole", 120, 480, 2055, 315);
   lblSource = new QLabel(QStringLiteral("Source"), client);
-  place(lblSource, "lblSource", 120, 960, 1455, 195);
+  PlaceAtTwips(*client, lblSource, "lblSource", 120, 960, 1455, 195);
   cmbSource = new QComboBox(client);
-  place(cmbSource, "cmbSource", 120, 1320, 2055, 315);
+  PlaceAtTwips(*client, cmbSource, "cmbSource", 120, 1320, 2055, 315);
   cmdCue = new QtChannelButton(QStringLiteral("CUE"), client);
-  place(cmdCue, "cmdCue", 840, 2400, 735, 615);
+  PlaceAtTwips(*client, cmdCue, "cmdCue", 840, 2400, 735, 615);
   cmdOn = new QtChannelButton(QStringLiteral("ON"), client);
-  place(cmdOn, "cmdOn", 600, 3600, 1215, 1095);
+  PlaceAtTwips(*client, cmdOn, "cmdOn", 600, 3600, 1215, 1095);
   cmdOff = new QtChannelButton(QStringLiteral("OFF"), client);
-  place(cmdOff, "cmdOff", 600, 5040, 1215, 1095);
+  PlaceAtTwips(*client, cmdOff, "cmdOff", 600, 5040, 1215, 1095);
 
   for (QLabel* label : {lblConsole, lblSource}) PaintBackground(*label, kPanelBackground);
   for (QComboBox* list : {cmbConsole, cmbSource}) {

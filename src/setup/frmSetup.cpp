@@ -53,27 +53,21 @@ frmSetup::frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, ErrorRep
 }
 
 void frmSetup::BuildLayout() {
-  const auto place = [this](QWidget* control, const char* name, int left, int top, int width,
-                            int height) {
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(TwipsRect(*this, left, top, width, height));
-  };
-
   lblIpAddr = new QLabel(QStringLiteral("IP Address"), this);
-  place(lblIpAddr, "lblIpAddr", 120, 240, 975, 255);
+  PlaceAtTwips(*this, lblIpAddr, "lblIpAddr", 120, 240, 975, 255);
   txtIPAddr = new QLineEdit(QStringLiteral("127.0.0.1"), this);
-  place(txtIPAddr, "txtIPAddr", 1320, 240, 1575, 375);
+  PlaceAtTwips(*this, txtIPAddr, "txtIPAddr", 1320, 240, 1575, 375);
   lblIPPort = new QLabel(QStringLiteral("IP Port"), this);
-  place(lblIPPort, "lblIPPort", 120, 840, 975, 255);
+  PlaceAtTwips(*this, lblIPPort, "lblIPPort", 120, 840, 975, 255);
   txtIPPort = new QLineEdit(QStringLiteral("1250"), this);
-  place(txtIPPort, "txtIPPort", 1320, 840, 1575, 375);
+  PlaceAtTwips(*this, txtIPPort, "txtIPPort", 1320, 840, 1575, 375);
   chkStayOnTop = new QCheckBox(QStringLiteral("Keep Control Panel On Top"), this);
-  place(chkStayOnTop, "chkStayOnTop", 120, 1560, 2535, 255);
+  PlaceAtTwips(*this, chkStayOnTop, "chkStayOnTop", 120, 1560, 2535, 255);
   cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-  place(cmdCancel, "cmdCancel", 840, 2280, 1215, 372);
+  PlaceAtTwips(*this, cmdCancel, "cmdCancel", 840, 2280, 1215, 372);
   cmdCancel->setToolTip(QStringLiteral("Abort any changes and exit"));
   cmdOk = new QPushButton(QStringLiteral("&Ok"), this);
-  place(cmdOk, "cmdOk", 2280, 2280, 1215, 372);
+  PlaceAtTwips(*this, cmdOk, "cmdOk", 2280, 2280, 1215, 372);
   cmdOk->setToolTip(QStringLiteral("Accept current settings"));
 
   // Enter in a box must not confirm the dialog, and Escape must not abandon it: the operator
