@@ -56,7 +56,7 @@ void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t si
 }
 
 struct Panel {
-  Panel() { ProgramSetup(vars, window, log, Folder()); }
+  Panel() { ProgramSetup(vars, window, log, {Folder()}); }
   Variables vars;
   FakeWindow window;
   RecordingReporter log;

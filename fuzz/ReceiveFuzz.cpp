@@ -180,7 +180,9 @@ class Harness {
  public:
   Harness(std::string_view plan, std::string_view payload, unsigned startPreset)
       : plan_(plan), payload_(payload) {
-    ProgramSetup(v_, window_, log_, "/nonexistent/");
+    // A folder that is not there, taken as the program's own: nothing is ever written.
+    ProgramSetup(v_, window_, log_,
+                 {"/nonexistent/", "", "", [](const std::string&) { return true; }});
     // Stored selections as a configuration file may leave them.
     static constexpr std::int16_t kPresets[] = {1, 0, 2, 255, 256, 257, 16383, 32767};
     v_.SelectedSource = kPresets[startPreset % 8];

@@ -22,7 +22,12 @@ inline constexpr std::int32_t kTopmost = -1;
 inline constexpr std::int32_t kNotTopmost = -2;
 
 struct Variables {
-  std::string AppFolder;  // program folder, ends in the platform's separator
+  // Folder of qevntpnl.ini and Errorlog.txt, ending in the platform's separator: the program
+  // folder, or the user's own settings folder for an installed copy.
+  std::string AppFolder;
+  // Set only for an installed copy: the program folder, whose qevntpnl.ini is a preset read
+  // while AppFolder holds none, and never written.
+  std::string PresetFolder;
   std::string ServerAddress;
   std::int32_t ServerPort = 1250;
   std::int16_t SelectedSource = 1;

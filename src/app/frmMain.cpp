@@ -63,8 +63,9 @@ void ShowEntries(QComboBox& list, QtSelectorModel& model, const SelectorList& en
 
 }  // namespace
 
-frmMain::frmMain(const std::string& programFolder, QWidget* parent)
-    : QMainWindow(parent), programFolder_(programFolder) {
+frmMain::frmMain(const std::string& programFolder, const std::string& userSettingsFolder,
+                 QWidget* parent)
+    : QMainWindow(parent), folders_{programFolder, userSettingsFolder} {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("QEV Zozudo"));
   setWindowIcon(QIcon(QStringLiteral(":/panel.png")));
@@ -180,7 +181,7 @@ void frmMain::ConnectEvents() {
 
 void frmMain::Form_Load() {
   try {
-    ProgramSetup(vars_, *this, log_, programFolder_);
+    ProgramSetup(vars_, *this, log_, folders_);
     scktSwitcher.ApplyStartupSettings(SocketStartupSettings{});
     if (ReadIniFile(vars_, *this)) {
       comm_.ConnectToServer();

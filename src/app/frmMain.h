@@ -14,6 +14,7 @@
 #include "protocol/QtSocketComponent.h"
 #include "protocol/TCPComm.h"
 #include "setup/ErrorLog.h"
+#include "setup/Procedures.h"
 
 class QAction;
 class QCloseEvent;
@@ -29,8 +30,10 @@ class frmMain : public QMainWindow, public PanelWindow {
   Q_OBJECT
 
  public:
-  // programFolder holds the configuration file and the error log.
-  explicit frmMain(const std::string& programFolder, QWidget* parent = nullptr);
+  // The configuration file and the error log live in programFolder when the panel may write
+  // there, otherwise (an installed copy) in userSettingsFolder.
+  explicit frmMain(const std::string& programFolder, const std::string& userSettingsFolder = {},
+                   QWidget* parent = nullptr);
   ~frmMain() override;
 
   // Start-up: defaults, socket settings, the configuration file, then the first connection or
@@ -79,7 +82,7 @@ class frmMain : public QMainWindow, public PanelWindow {
                   void (frmMain::*click)());
   QtChannelButton* Button(ChannelButton button) const;
 
-  std::string programFolder_;
+  ProgramFolders folders_;
   Variables vars_;
   SystemClock clock_;
   ErrorLog log_{vars_, clock_};

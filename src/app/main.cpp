@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFile>
+#include <QStandardPaths>
 
 #include "app/frmMain.h"
 
@@ -53,7 +54,14 @@ void CloseOnTerminationSignals(frmMain& window) {
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  frmMain window(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+  // An installed panel keeps its files in ~/.config/qevntpnl (or under $XDG_CONFIG_HOME),
+  // whatever the executable happens to be called.
+  QCoreApplication::setOrganizationName(QString());
+  QCoreApplication::setApplicationName(QStringLiteral("qevntpnl"));
+  const QString userSettingsFolder =
+      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+  frmMain window(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
+                 QFile::encodeName(userSettingsFolder).toStdString());
 #if defined(Q_OS_UNIX)
   CloseOnTerminationSignals(window);
 #endif

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -14,7 +15,9 @@
 #include "setup/NumberText.h"
 
 #if defined(_WIN32)
-#include <windows.h>
+#include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -245,30 +248,77 @@ std::string WithSeparator(const std::string& folder) {
   return folder + kSeparator;
 }
 
+std::string WithoutSeparator(std::string folder) {
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == kSeparator)) {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+// Two spellings of one folder (a trailing separator, a symbolic link on the way) are one folder.
+bool SameFolder(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code error;
+  const fs::path left = fs::weakly_canonical(WithoutSeparator(a), error);
+  if (error) return false;
+  const fs::path right = fs::weakly_canonical(WithoutSeparator(b), error);
+  return !error && left == right;
+}
+
+// Makes the user's settings folder, open to its owner only, unless it is there already.
+// Returns why it could not be made, or an empty text.
+std::string MakeUserFolder(const fs::path& folder) {
+  std::error_code error;
+  if (fs::is_directory(folder, error)) return {};
+  if (folder.has_parent_path()) fs::create_directories(folder.parent_path(), error);
+  if (!error && fs::create_directory(folder, error)) {
+    fs::permissions(folder, fs::perms::owner_all, error);
+  }
+  return error ? error.message() : std::string();
+}
+
+// Beside the program while the panel may write there. An installed copy uses the user's own
+// folder: it never writes into the install folder, not even for an administrator who could.
+void PlaceFiles(Variables& vars, const ProgramFolders& folders) {
+  const bool installed =
+      SameFolder(folders.program, folders.installedProgram) || !folders.isWritable(folders.program);
+  if (!installed) {
+    vars.AppFolder = WithSeparator(folders.program);
+    vars.PresetFolder.clear();
+    return;
+  }
+  vars.AppFolder = WithSeparator(folders.userSettings);
+  vars.PresetFolder = WithSeparator(folders.program);
+  const std::string why = MakeUserFolder(folders.userSettings);
+  // The error log would live in that folder too, so this is the one place left to say it.
+  if (!why.empty()) {
+    std::cerr << "qevntpnl: cannot create the settings folder " << folders.userSettings << " ("
+              << why << "); settings and the error log will not be saved\n";
+  }
+}
+
 }  // namespace
 
-std::string ProgramFolder() {
-  std::error_code error;
+bool FolderIsWritable(const std::string& folder) {
 #if defined(_WIN32)
-  wchar_t buffer[32768];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-  if (length > 0 && length < 32768) {
-    return WithSeparator(fs::path(std::wstring(buffer, length)).parent_path().string());
-  }
-#elif defined(__linux__)
-  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-  if (!error && executable.has_parent_path()) {
-    return WithSeparator(executable.parent_path().string());
-  }
+  return ::_access(folder.c_str(), 2) == 0;
+#else
+  return ::access(folder.c_str(), W_OK) == 0;
 #endif
-  const fs::path current = fs::current_path(error);
-  return WithSeparator(error ? std::string(".") : current.string());
+}
+
+std::string InstalledProgramFolder() {
+#if defined(QEV_INSTALL_BINDIR)
+  return QEV_INSTALL_BINDIR;
+#else
+  return {};
+#endif
 }
 
 void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
-                  const std::string& programFolder) {
+                  const ProgramFolders& folders) {
   try {
-    vars.AppFolder = WithSeparator(programFolder);
+    PlaceFiles(vars, folders);
     window.SetPollTimerEnabled(false);
 
     vars.StayOnTopMode = kTopmost;
@@ -303,9 +353,13 @@ void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
 }
 
 bool ReadIniFile(Variables& vars, PanelWindow& window) {
-  const fs::path path = fs::path(vars.AppFolder + kIniFileName);
+  fs::path path = fs::path(vars.AppFolder + kIniFileName);
   std::error_code error;
-  const fs::file_status status = fs::status(path, error);
+  fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found && !vars.PresetFolder.empty()) {
+    path = fs::path(vars.PresetFolder + kIniFileName);
+    status = fs::status(path, error);
+  }
   if (status.type() == fs::file_type::not_found) return false;
   if (error) ThrowFileFailure(error);
   if (!fs::is_regular_file(status)) throw Failure(kFileAccess, "Path/File access error");
@@ -339,11 +393,16 @@ bool WriteIniFile(const Variables& vars, ErrorReporter& log) {
     std::ofstream file(tempPath, std::ios::binary | std::ios::trunc);
     if (!file) throw Failure(kFileAccess, "Path/File access error");
     tempCreated = true;
+    std::error_code error;
+    if (!vars.PresetFolder.empty()) {
+      // The user's own copy carries a user name and a password: for that user's eyes only.
+      fs::permissions(tempPath, fs::perms::owner_read | fs::perms::owner_write, error);
+      if (error) ThrowFileFailure(error);
+    }
     file.write(content.data(), static_cast<std::streamsize>(content.size()));
     file.close();
     if (!file) throw Failure(kFileAccess, "Path/File access error");
 
-    std::error_code error;
     fs::rename(tempPath, path, error);
     if (error) ThrowFileFailure(error);
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/PanelWindow.h"
@@ -9,19 +10,37 @@
 inline constexpr const char* kIniFileName = "qevntpnl.ini";
 inline constexpr const char* kErrorLogName = "Errorlog.txt";
 
-// The folder of the running executable, ending in the platform's separator.
-std::string ProgramFolder();
+// Whether the panel may create and replace files in the folder (as the running user).
+bool FolderIsWritable(const std::string& folder);
+
+// The folder an install puts the program in, fixed when the panel is built.
+std::string InstalledProgramFolder();
+
+// The folders the panel's files may live in. A copy that runs from a folder it may write
+// keeps them beside itself. An installed copy (in the install folder, or in a folder it may
+// not write) keeps them in the user's own settings folder, and reads the program folder's
+// qevntpnl.ini, if there is one, as the administrator's preset.
+struct ProgramFolders {
+  std::string program = {};       // where the executable lives
+  std::string userSettings = {};  // the user's own settings folder for the panel (absolute)
+  std::string installedProgram = InstalledProgramFolder();
+  std::function<bool(const std::string& folder)> isWritable = FolderIsWritable;
+};
 
 // Start-up values of every setting and the default name tables; stops the poll timer.
-// Records its own failures. programFolder is where the executable lives.
+// Records its own failures. Decides AppFolder (and PresetFolder) from the folders, creating
+// the user's settings folder when it is needed; one that cannot be made is said on standard
+// error, since the error log would have to go there too.
 void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
-                  const std::string& programFolder);
+                  const ProgramFolders& folders);
 
-// Reads AppFolder + "qevntpnl.ini". False when there is no file (nothing changed); true after
+// Reads AppFolder + "qevntpnl.ini", or the preset in PresetFolder when AppFolder has none.
+// False when there is neither (nothing changed); true after
 // reading it, re-timing the poll timer and applying the window order. A failure while reading
 // is thrown to the caller (a Failure), with the settings stored before it kept.
 bool ReadIniFile(Variables& vars, PanelWindow& window);
 
-// Writes all settings, replacing the file atomically. False after a failure, which has been
-// recorded; the old file is then still whole.
+// Writes all settings to AppFolder, replacing the file atomically; an installed copy's file is
+// readable by its owner only. False after a failure, which has been recorded; the old file is
+// then still whole.
 bool WriteIniFile(const Variables& vars, ErrorReporter& log);

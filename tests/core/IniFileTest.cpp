@@ -15,7 +15,7 @@ namespace {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  IniFileTest() { ProgramSetup(vars, window, reporter, folder.Path().string()); }
+  IniFileTest() { ProgramSetup(vars, window, reporter, {folder.Path().string()}); }
 
   fs::path IniPath() const { return folder.File("qevntpnl.ini"); }
 
@@ -88,7 +88,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
 
   Variables read;
   FakeWindow readWindow;
-  ProgramSetup(read, readWindow, reporter, folder.Path().string());
+  ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
   ASSERT_TRUE(ReadIniFile(read, readWindow));
   EXPECT_EQ(read.ServerAddress, "10.20.30.40");
   EXPECT_EQ(read.ServerPort, 4000);

@@ -1,11 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "TempFolder.h"
 #include "setup/Procedures.h"
 #include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A program folder the panel may write: the settings live beside the program.
+ProgramFolders WritableProgram(const std::string& program) {
+  return {program, "", "", [](const std::string&) { return true; }};
+}
+
+}  // namespace
 
 TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
   Variables vars;
@@ -18,7 +31,7 @@ TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
   FakeWindow window;
   RecordingReporter reporter;
 
-  ProgramSetup(vars, window, reporter, "/opt/panel");
+  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
 
   EXPECT_EQ(vars.AppFolder, "/opt/panel/");
   EXPECT_EQ(vars.ServerAddress, "");
@@ -37,7 +50,7 @@ TEST(ProgramSetup, StopsThePollTimerAndTimesItForTheDefaultRefreshRate) {
   Variables vars;
   FakeWindow window;
   RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, "/opt/panel/");
+  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel/"));
 
   EXPECT_FALSE(window.pollTimerEnabled);
   EXPECT_EQ(vars.PollInterval, 20);
@@ -50,7 +63,7 @@ TEST(ProgramSetup, BuildsTheDefaultNameTablesWithoutFillingTheSelectors) {
   Variables vars;
   FakeWindow window;
   RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, "/opt/panel");
+  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
 
   EXPECT_EQ(vars.InputCount, 256);
   ASSERT_EQ(vars.InputNames.size(), 256u);
@@ -81,16 +94,80 @@ TEST(ProgramSetup, ReportsAFailureAndKeepsWhatItHadSet) {
   Variables vars;
   BrokenTimerWindow window;
   RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, "/opt/panel");
+  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
 
   EXPECT_TRUE(reporter.Has("Error on program setup", "Program Error"));
   EXPECT_EQ(vars.AppFolder, "/opt/panel/");
   EXPECT_EQ(vars.ConsoleNames[255], "Console 256");
 }
 
-TEST(ProgramFolder, IsTheFolderOfTheRunningProgramEndingInTheSeparator) {
-  const std::string folder = ProgramFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(std::filesystem::exists(folder + "ProgramSetupTest"));
+// A copy that may write its folder keeps its files there; an installed one (in the install
+// folder, where even root must not write, or in a folder it may not write) keeps them in the
+// user's own folder, starting from the program folder's preset, which it never writes.
+TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
+  struct Case {
+    const char* name;
+    bool inInstallFolder;
+    bool programWritable;
+    bool preset;             // a qevntpnl.ini beside the program
+    bool userFolderBlocked;  // a file where the user's folder must go
+    bool besideProgram;      // where AppFolder points
+    bool saved;              // whether WriteIniFile can save
+  };
+  const Case cases[] = {
+      {"copy in a writable folder", false, true, true, false, true, true},
+      {"installed with a preset, run by root", true, true, true, false, false, true},
+      {"installed without a preset", false, false, false, false, false, true},
+      {"user folder cannot be made", false, false, true, true, false, false},
+  };
+  const std::string presetText = "IP Address=10.1.1.1\r\nIP Port=4321\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder root;
+    const fs::path program = root.File("bin");
+    const fs::path user = root.File("config") / "qevntpnl";
+    fs::create_directories(program);
+    fs::create_directories(user.parent_path());
+    if (c.preset) WriteBytes(program / kIniFileName, presetText);
+    if (c.userFolderBlocked) WriteBytes(user, "in the way");
+    ProgramFolders folders{program.string(), user.string(),
+                           c.inInstallFolder ? program.string() + "/" : "/usr/bin",
+                           [&c](const std::string&) { return c.programWritable; }};
+    const fs::path home = c.besideProgram ? program : user;
+
+    Variables vars;
+    FakeWindow window;
+    RecordingReporter reporter;
+    ::testing::internal::CaptureStderr();
+    ProgramSetup(vars, window, reporter, folders);
+    const std::string complaint = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(vars.AppFolder, home.string() + "/");
+    EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), c.userFolderBlocked ? 1 : 0)
+        << complaint;
+    EXPECT_EQ(fs::exists(user), !c.besideProgram);
+    EXPECT_EQ(ReadIniFile(vars, window), c.preset);
+    if (c.preset) {
+      EXPECT_EQ(vars.ServerPort, 4321);
+    }
+
+    vars.ServerAddress = "10.2.2.2";
+    EXPECT_EQ(WriteIniFile(vars, reporter), c.saved);
+    if (c.preset && !c.besideProgram) {
+      EXPECT_EQ(ReadBytes(program / kIniFileName), presetText);
+    }
+    if (c.userFolderBlocked) {
+      EXPECT_EQ(ReadBytes(user), "in the way");
+    }
+    if (!c.besideProgram && c.saved) {
+      EXPECT_EQ(fs::status(user).permissions(), fs::perms::owner_all);
+      EXPECT_EQ(fs::status(user / kIniFileName).permissions(),
+                fs::perms::owner_read | fs::perms::owner_write);
+    }
+
+    // The next start reads what was saved, before any preset.
+    Variables next;
+    ProgramSetup(next, window, reporter, folders);
+    ReadIniFile(next, window);
+    EXPECT_EQ(next.ServerAddress, c.saved ? "10.2.2.2" : "10.1.1.1");
+  }
 }
