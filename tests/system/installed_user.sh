@@ -2,6 +2,10 @@
 # An installed panel run by an ordinary user: it may not write the root-owned folder it runs
 # from, so its settings go to that user's own folder, starting from the administrator's preset
 # beside the program, which stays as it was. Without a preset it is a first run.
+if [ "$(id -u)" != 0 ]; then
+  echo "SKIP: only root may run the panel as another user"
+  exit 77
+fi
 source "$(dirname "$0")/lib.sh"
 
 USER_HOME=$WORK/home
