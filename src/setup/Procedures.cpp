@@ -280,24 +280,6 @@ std::string WithSeparator(const std::string& folder) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-  std::error_code error;
-#if defined(_WIN32)
-  wchar_t buffer[32768];
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
-  if (length > 0 && length < 32768) {
-    return WithSeparator(fs::path(std::wstring(buffer, length)).parent_path().string());
-  }
-#elif defined(__linux__)
-  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-  if (!error && executable.has_parent_path()) {
-    return WithSeparator(executable.parent_path().string());
-  }
-#endif
-  const fs::path current = fs::current_path(error);
-  return WithSeparator(error ? std::string(".") : current.string());
-}
-
 void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
                   const std::string& programFolder) {
   try {

@@ -9,9 +9,6 @@
 inline constexpr const char* kIniFileName = "qevntpnl.ini";
 inline constexpr const char* kErrorLogName = "Errorlog.txt";
 
-// The folder of the running executable, ending in the platform's separator.
-std::string ProgramFolder();
-
 // Start-up values of every setting and the default name tables; stops the poll timer.
 // Records its own failures. programFolder is where the executable lives.
 void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,

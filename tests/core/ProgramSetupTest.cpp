@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -86,11 +85,4 @@ TEST(ProgramSetup, ReportsAFailureAndKeepsWhatItHadSet) {
   EXPECT_TRUE(reporter.Has("Error on program setup", "Program Error"));
   EXPECT_EQ(vars.AppFolder, "/opt/panel/");
   EXPECT_EQ(vars.ConsoleNames[255], "Console 256");
-}
-
-TEST(ProgramFolder, IsTheFolderOfTheRunningProgramEndingInTheSeparator) {
-  const std::string folder = ProgramFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '/');
-  EXPECT_TRUE(std::filesystem::exists(folder + "ProgramSetupTest"));
 }
