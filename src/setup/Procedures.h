@@ -19,6 +19,6 @@ void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
 // is thrown to the caller (a Failure), with the settings stored before it kept.
 bool ReadIniFile(Variables& vars, PanelWindow& window);
 
-// Writes all settings, replacing the file atomically. False after a failure, which has been
-// recorded; the old file is then still whole.
+// Writes all settings, replacing the file atomically and durably. False after a failure,
+// which has been recorded; the old file is then still whole.
 bool WriteIniFile(const Variables& vars, ErrorReporter& log);
