@@ -118,11 +118,12 @@ class RecordingSocket : public FakeSocket {
   std::size_t segmentRead_ = 0;
 };
 
-// One of the window's lists as the real window keeps it: filled in one batch, then the stored
-// number's position selected, which stores the number again; on a failure the entries built so
-// far stay, nothing is selected and the stored number is left alone.
+// One of the window's lists as the real window keeps it: shown whole over the name table, then
+// the stored number's position selected, which stores the number again; on a failure the
+// entries up to a missing name stay shown, nothing is selected and the stored number is left
+// alone.
 struct ListModel {
-  std::vector<std::string> entries;
+  int count = 0;  // entries shown
   int position = -1;
   bool filled = false;
   std::int16_t stored = 0;  // what the window last left in the shared selection
@@ -134,11 +135,11 @@ class ListWindow : public FakeWindow {
 
   void LoadInputCombo() override {
     FakeWindow::LoadInputCombo();
-    Refill(source, BuildSourceList, vars_.SelectedSource);
+    Refill(source, SelectorList::Source(vars_), vars_.SelectedSource);
   }
   void LoadConsoleCombo() override {
     FakeWindow::LoadConsoleCombo();
-    Refill(console, BuildConsoleList, vars_.SelectedConsole);
+    Refill(console, SelectorList::Console(vars_), vars_.SelectedConsole);
   }
 
   // The operator clicks an entry of the list.
@@ -152,16 +153,15 @@ class ListWindow : public FakeWindow {
   ListModel console;
 
  private:
-  void Refill(ListModel& list, void (*build)(const Variables&, ListContents&),
-              std::int16_t& selection) {
-    ListContents contents;
+  static void Refill(ListModel& list, const SelectorList& entries, std::int16_t& selection) {
+    list.count = entries.Count();
+    // The last entry shown must have its name; one without would throw here and stop the run.
+    (void)entries.Entry(list.count - 1);
     try {
-      build(vars_, contents);
-      list.entries = std::move(contents.entries);
+      const int position = entries.Position();
       list.filled = true;
-      Choose(list, contents.position, selection);
+      Choose(list, position, selection);
     } catch (const Failure&) {
-      list.entries = std::move(contents.entries);
       list.position = -1;
       list.filled = false;
       list.stored = selection;
@@ -340,8 +340,8 @@ class Harness {
       const bool source = arg < 8;
       ListModel& list = source ? window_.source : window_.console;
       std::int16_t& selection = source ? v_.SelectedSource : v_.SelectedConsole;
-      if (list.entries.empty()) return;
-      const std::size_t position = TakeNumber() % list.entries.size();
+      if (list.count == 0) return;
+      const std::size_t position = TakeNumber() % static_cast<std::size_t>(list.count);
       ListWindow::Choose(list, static_cast<int>(position), selection);
       return;
     }
@@ -454,9 +454,9 @@ class Harness {
     REQUIRE(v_.InputNames.size() == static_cast<std::size_t>(v_.InputCount));
     REQUIRE(v_.InputNumbers.size() == static_cast<std::size_t>(v_.InputCount));
     if (window_.source.filled) {
-      REQUIRE(window_.source.entries.size() == static_cast<std::size_t>(v_.InputCount) + 1);
+      REQUIRE(window_.source.count == v_.InputCount + 1);
     }
-    if (window_.console.filled) REQUIRE(window_.console.entries.size() == 257);
+    if (window_.console.filled) REQUIRE(window_.console.count == 257);
     REQUIRE(v_.CueActive == kTrue || v_.CueActive == kFalse);
     REQUIRE(v_.SwitcherConnected == kTrue || v_.SwitcherConnected == kFalse);
     for (const RecordingReporter::Report& report : log_.reports) {
@@ -478,10 +478,9 @@ class Harness {
     REQUIRE(selection == list.stored);  // only the window stores a selection
     if (!list.filled) return;
     REQUIRE(list.position >= 0);
-    REQUIRE(static_cast<std::size_t>(list.position) < list.entries.size());
+    REQUIRE(list.position < list.count);
     REQUIRE(selection == SelectionFromPosition(list.position));
-    REQUIRE(selection == UndefinedSelection ||
-            (selection >= 1 && static_cast<std::size_t>(selection) < list.entries.size()));
+    REQUIRE(selection == UndefinedSelection || (selection >= 1 && selection < list.count));
   }
 
   void CheckWrites() {

@@ -76,27 +76,6 @@ int SelectorList::Position() const {
   return PositionOf(stored_, Count() - 1);
 }
 
-namespace {
-
-void Build(const SelectorList& list, ListContents& out) {
-  out.entries.clear();
-  out.position = -1;
-  const int count = list.Count();
-  out.entries.reserve(static_cast<std::size_t>(count));
-  for (int row = 0; row < count; ++row) out.entries.push_back(list.Entry(row));
-  out.position = list.Position();
-}
-
-}  // namespace
-
-void BuildSourceList(const Variables& vars, ListContents& out) {
-  Build(SelectorList::Source(vars), out);
-}
-
-void BuildConsoleList(const Variables& vars, ListContents& out) {
-  Build(SelectorList::Console(vars), out);
-}
-
 std::int16_t SelectionFromPosition(int position) {
   if (position == 0) return UndefinedSelection;
   return static_cast<std::int16_t>(position);

@@ -46,8 +46,8 @@ bool AttemptInProgress(QAbstractSocket::SocketState state) {
 }  // namespace
 
 QtSocketComponent::QtSocketComponent(QObject* parent)
-    : QObject(parent), socket_(this), attemptTimer_(this), readBufferBytes_(kReadBufferBytes) {
-  socket_.setReadBufferSize(readBufferBytes_);
+    : QObject(parent), socket_(this), attemptTimer_(this) {
+  socket_.setReadBufferSize(kReadBufferBytes);
   attemptTimer_.setSingleShot(true);
   attemptTimer_.setInterval(kAttemptTimeoutMs);
   connect(&socket_, &QTcpSocket::connected, this, &QtSocketComponent::OnConnected);
@@ -72,22 +72,6 @@ void QtSocketComponent::ApplyStartupSettings(const SocketStartupSettings& settin
   }
   if (settings.protocol != kDefaultProtocol && settings.protocol != kTcpProtocol) {
     throw Failure(kInvalidArgument, "The socket supports only the TCP protocol");
-  }
-  if (!settings.nonBlocking) {
-    throw Failure(kInvalidArgument, "The socket never blocks the user-interface thread");
-  }
-  if (settings.receiveBufferKiB < 0) {
-    throw Failure(kInvalidArgument, "The receive buffer size cannot be negative");
-  }
-  // lingerOnClose needs nothing: a close always drops unsent bytes, which is what the panel
-  // asks for, and a linger would only delay the next connect.
-  readBufferBytes_ = settings.receiveBufferKiB == 0
-                         ? kReadBufferBytes
-                         : static_cast<qint64>(settings.receiveBufferKiB) * 1024;
-  keepAlive_ = settings.keepAlive;
-  socket_.setReadBufferSize(readBufferBytes_);
-  if (socket_.state() == QAbstractSocket::ConnectedState) {
-    socket_.setSocketOption(QAbstractSocket::KeepAliveOption, keepAlive_ ? 1 : 0);
   }
 }
 
@@ -125,7 +109,6 @@ int QtSocketComponent::Connect() {
   AbortQuietly();
   pending_.clear();
   sinceLastAttempt_.start();
-  socket_.setReadBufferSize(readBufferBytes_);
   socket_.connectToHost(host, static_cast<quint16>(port_), QIODevice::ReadWrite,
                         QAbstractSocket::IPv4Protocol);
   if (AttemptInProgress(socket_.state())) {
@@ -202,7 +185,6 @@ void QtSocketComponent::OnConnected() {
   attemptTimer_.stop();
   // Polls and presses are single small messages: Nagle's delay would hold each one back.
   socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  socket_.setSocketOption(QAbstractSocket::KeepAliveOption, keepAlive_ ? 1 : 0);
   Raise(Notice::kConnected);
 }
 

@@ -11,15 +11,13 @@
 #include "protocol/SocketComponent.h"
 
 // The start-up settings the main window gives the socket before its first connect: an IPv4
-// stream socket that never blocks the UI thread and passes bytes unchanged.
+// stream socket. The rest is the adapter's own way of working, not a setting: it never blocks
+// the UI thread, drops unsent bytes on a close, bounds what it holds unread, and leaves finding
+// a dead link to the panel's own polls.
 struct SocketStartupSettings {
-  int addressFamily = 2;       // IPv4
-  int protocol = 0;            // the default for the socket type
-  int socketType = 1;          // stream (TCP)
-  bool nonBlocking = true;     // never wait on the UI thread
-  bool lingerOnClose = false;  // a close drops unsent bytes at once
-  int receiveBufferKiB = 0;    // 0: the adapter's own bound
-  bool keepAlive = false;      // our own polls find a dead link
+  int addressFamily = 2;  // IPv4
+  int protocol = 0;       // the default for the socket type
+  int socketType = 1;     // stream (TCP)
 };
 
 // The socket component on top of QTcpSocket. Its events are Qt signals on the UI thread:
@@ -76,8 +74,6 @@ class QtSocketComponent : public QObject, public SocketComponent {
   std::int32_t port_ = 0;
   std::int16_t bytesTaken_ = 0;
   std::int16_t lastError_ = 0;
-  qint64 readBufferBytes_ = 0;
-  bool keepAlive_ = false;
   QElapsedTimer sinceLastAttempt_;
   bool closingOnRequest_ = false;
   // Calls from the core currently running (Connect, Close, Write...). Notices that Qt raises

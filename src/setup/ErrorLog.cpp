@@ -171,13 +171,19 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
     }
 
     if (size >= static_cast<std::uintmax_t>(kArchiveSize)) {
-      // An archive is never overwritten: a second archiving within the same minute fails and
-      // is reported like any other write failure, and the next minute's report archives.
+      // An archive is never overwritten. When this minute's name is already taken (a flood of
+      // reports filled the log twice within one minute), the line goes on the full log and the
+      // first report of a later minute archives it: the log may grow past the limit for that
+      // minute, but no report is lost.
       const fs::path archivePath = fs::path(v_.AppFolder + ArchiveName(clock_.Now()));
-      fs::copy_file(logPath, archivePath, fs::copy_options::none, error);
+      const bool taken = fs::exists(archivePath, error);
       if (error) ThrowFileFailure(error);
-      fs::remove(logPath, error);
-      if (error) ThrowFileFailure(error);
+      if (!taken) {
+        fs::copy_file(logPath, archivePath, fs::copy_options::none, error);
+        if (error) ThrowFileFailure(error);
+        fs::remove(logPath, error);
+        if (error) ThrowFileFailure(error);
+      }
     }
 
     if (!fs::exists(logPath, error)) CreateErrorFile();

@@ -27,8 +27,6 @@ class Failure : public std::runtime_error {
 };
 
 // Checked narrowing: arithmetic that would not fit is a failure, never a silent wrap.
-std::int16_t CheckedInt16(double value);
-std::int32_t CheckedInt32(double value);
 std::int16_t CheckedInt16(long long value);
 std::int32_t CheckedInt32(long long value);
 // A value turned into a byte must lie in 0..255.

@@ -16,7 +16,9 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -243,6 +245,36 @@ std::string ReadWholeFile(const fs::path& path) {
   return content;
 }
 
+// Puts what has been written to a file or a folder on the disk before the call returns. The
+// new settings file is flushed before it is renamed over the old one, and the folder after, so
+// a power cut leaves the old file or the new one, never an empty one.
+bool FlushToDisk(const fs::path& path) {
+#if defined(_WIN32)
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle) != 0;
+  CloseHandle(handle);
+  return flushed;
+#else
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  ::close(fd);
+  return flushed;
+#endif
+}
+
+void FlushFolderToDisk(const fs::path& file) {
+#if !defined(_WIN32)
+  // Best effort: the new file is already in place, and some file systems refuse to flush a
+  // folder. NTFS journals the rename itself, so Windows needs nothing here.
+  (void)FlushToDisk(file.has_parent_path() ? file.parent_path() : fs::path("."));
+#else
+  (void)file;
+#endif
+}
+
 std::string WithSeparator(const std::string& folder) {
   if (!folder.empty() && folder.back() == kSeparator) return folder;
   return folder + kSeparator;
@@ -401,10 +433,11 @@ bool WriteIniFile(const Variables& vars, ErrorReporter& log) {
     }
     file.write(content.data(), static_cast<std::streamsize>(content.size()));
     file.close();
-    if (!file) throw Failure(kFileAccess, "Path/File access error");
+    if (!file || !FlushToDisk(tempPath)) throw Failure(kFileAccess, "Path/File access error");
 
     fs::rename(tempPath, path, error);
     if (error) ThrowFileFailure(error);
+    FlushFolderToDisk(path);
     return true;
   } catch (...) {
     log.ReportError("Error Writing ini File", "File Error");

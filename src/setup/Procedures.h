@@ -40,7 +40,7 @@ void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
 // is thrown to the caller (a Failure), with the settings stored before it kept.
 bool ReadIniFile(Variables& vars, PanelWindow& window);
 
-// Writes all settings to AppFolder, replacing the file atomically; an installed copy's file is
-// readable by its owner only. False after a failure, which has been recorded; the old file is
-// then still whole.
+// Writes all settings to AppFolder, replacing the file atomically and durably; an installed
+// copy's file is readable by its owner only. False after a failure, which has been recorded;
+// the old file is then still whole.
 bool WriteIniFile(const Variables& vars, ErrorReporter& log);

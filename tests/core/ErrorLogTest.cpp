@@ -201,22 +201,28 @@ TEST_F(ErrorLogTest, ALogAtTheLimitIsArchivedAndStartedAfresh) {
   EXPECT_EQ(lines[11].substr(60), "Error Loading Form: Error # 5 - x");
 }
 
-TEST_F(ErrorLogTest, ASecondArchivingInTheSameMinuteNeverOverwritesTheFirstArchive) {
+TEST_F(ErrorLogTest, ATakenArchiveNameKeepsTheLineInTheLogUntilALaterMinute) {
   const std::string archived = "archived earlier this minute";
   WriteBytes(folder.File("Errorlog 031720 1405.txt"), archived);
   const std::string full(1024000, 'y');
   WriteBytes(LogPath(), full);
 
-  Report(5, "x", "Error Loading Form", "Program Error");
+  Report(5, "kept", "Error Loading Form", "Program Error");
 
+  // The first archive is untouched and the report is appended, not lost.
   EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1405.txt")), archived);
-  EXPECT_EQ(ReadBytes(LogPath()), full);
+  const std::string grown = ReadBytes(LogPath());
+  ASSERT_GT(grown.size(), full.size());
+  EXPECT_EQ(grown.substr(0, full.size()), full);
+  EXPECT_EQ(Lines(grown.substr(full.size()))[0].substr(60), "Error Loading Form: Error # 5 - kept");
 
-  // A minute later the archive goes through.
+  // The first report of the next minute archives all of it and starts a fresh log.
   clock.now.minute = 6;
   Report(5, "x", "Error Loading Form", "Program Error");
-  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1406.txt")), full);
-  EXPECT_EQ(Lines(ReadBytes(LogPath())).size(), 12u);
+  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1406.txt")), grown);
+  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
 }
 
 TEST_F(ErrorLogTest, AnUnwritableLogReportsItsOwnFailureOnceAndCarriesOn) {

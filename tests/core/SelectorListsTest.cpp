@@ -17,30 +17,24 @@ std::vector<std::string> NumberedNames(const std::string& prefix, int count) {
   return names;
 }
 
-TEST(SourceList, HoldsUndefinedThenEachNameWithItsFourDigitNumber) {
-  Variables vars;
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
-  vars.SelectedSource = 2;
-  ListContents list;
-
-  BuildSourceList(vars, list);
-
-  EXPECT_EQ(list.entries, (Entries{"Undefined", "A [0001]", "B [0002]", "C [0003]"}));
-  EXPECT_EQ(list.position, 2);
+// Every entry the list shows, as the window draws them.
+Entries Shown(const SelectorList& list) {
+  Entries entries;
+  for (int row = 0; row < list.Count(); ++row) entries.push_back(list.Entry(row));
+  return entries;
 }
 
-TEST(SourceList, ReadsOnlyInputCountNamesAndKeepsTrailingBlanks) {
+TEST(SourceList, HoldsUndefinedThenInputCountNamesWithTheirFourDigitNumbers) {
   Variables vars;
   vars.InputNames = {"AB  ", "Studio B", "unused"};
   vars.InputCount = 2;
-  vars.SelectedSource = UndefinedSelection;
-  ListContents list;
+  vars.SelectedSource = 2;
 
-  BuildSourceList(vars, list);
+  const SelectorList list = SelectorList::Source(vars);
 
-  EXPECT_EQ(list.entries, (Entries{"Undefined", "AB   [0001]", "Studio B [0002]"}));
-  EXPECT_EQ(list.position, 0);
+  // Trailing blanks of a name are the server's and stay.
+  EXPECT_EQ(Shown(list), (Entries{"Undefined", "AB   [0001]", "Studio B [0002]"}));
+  EXPECT_EQ(list.Position(), 2);
 }
 
 TEST(SourceList, NumbersOfFiveDigitsArePrintedWhole) {
@@ -48,113 +42,65 @@ TEST(SourceList, NumbersOfFiveDigitsArePrintedWhole) {
   vars.InputNames = NumberedNames("In", 16383);
   vars.InputCount = 16383;
   vars.SelectedSource = 10000;
-  ListContents list;
 
-  BuildSourceList(vars, list);
+  const SelectorList list = SelectorList::Source(vars);
 
-  ASSERT_EQ(list.entries.size(), 16384u);
-  EXPECT_EQ(list.entries[7], "In7 [0007]");
-  EXPECT_EQ(list.entries[9999], "In9999 [9999]");
-  EXPECT_EQ(list.entries[10000], "In10000 [10000]");
-  EXPECT_EQ(list.entries[16383], "In16383 [16383]");
-  EXPECT_EQ(list.position, 10000);
+  ASSERT_EQ(list.Count(), 16384);
+  EXPECT_EQ(list.Entry(9999), "In9999 [9999]");
+  EXPECT_EQ(list.Entry(10000), "In10000 [10000]");
+  EXPECT_EQ(list.Entry(16383), "In16383 [16383]");
+  EXPECT_EQ(list.Position(), 10000);
 }
 
-TEST(SourceList, RefillReplacesTheEarlierContents) {
-  Variables vars;
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
-  ListContents list;
-  BuildSourceList(vars, list);
-
-  vars.InputNames = {"X"};
-  vars.InputCount = 1;
-  BuildSourceList(vars, list);
-
-  EXPECT_EQ(list.entries, (Entries{"Undefined", "X [0001]"}));
-  EXPECT_EQ(list.position, 1);
-}
-
-TEST(SourceList, EmptyTableGivesOnlyUndefined) {
-  Variables vars;
-  vars.InputCount = 0;
-  vars.SelectedSource = UndefinedSelection;
-  ListContents list;
-
-  BuildSourceList(vars, list);
-
-  EXPECT_EQ(list.entries, (Entries{"Undefined"}));
-  EXPECT_EQ(list.position, 0);
-
-  vars.SelectedSource = 1;
-  EXPECT_THROW(BuildSourceList(vars, list), Failure);
-  EXPECT_EQ(list.entries, (Entries{"Undefined"}));
-  EXPECT_EQ(list.position, -1);
-}
-
-TEST(SourceList, StoredZeroSelectsUndefined) {
-  Variables vars;
-  vars.InputNames = {"A"};
-  vars.InputCount = 1;
-  vars.SelectedSource = 0;
-  ListContents list;
-
-  BuildSourceList(vars, list);
-
-  EXPECT_EQ(list.position, 0);
-  EXPECT_EQ(SelectionFromPosition(list.position), UndefinedSelection);
-}
-
-TEST(SourceList, StoredNumberBeyondTheListFailsWithNothingSelected) {
+TEST(SourceList, StoredZeroOrUndefinedSelectsUndefinedAndANumberBeyondTheListFails) {
   Variables vars;
   vars.InputNames = NumberedNames("Mic", 40);
   vars.InputCount = 40;
-  ListContents list;
-
+  for (std::int16_t stored : {std::int16_t{0}, UndefinedSelection}) {
+    vars.SelectedSource = stored;
+    EXPECT_EQ(SelectorList::Source(vars).Position(), 0) << stored;
+  }
   for (std::int16_t stored : {41, 300, -1}) {
     vars.SelectedSource = stored;
-    EXPECT_THROW(BuildSourceList(vars, list), Failure) << stored;
-    EXPECT_EQ(list.entries.size(), 41u) << stored;
-    EXPECT_EQ(list.position, -1) << stored;
+    EXPECT_THROW(SelectorList::Source(vars).Position(), Failure) << stored;
+    EXPECT_EQ(SelectorList::Source(vars).Count(), 41) << stored;
   }
+
+  // An empty table shows "Undefined" alone, which only 16383 or 0 can select.
+  vars.InputCount = 0;
+  EXPECT_EQ(Shown(SelectorList::Source(vars)), (Entries{"Undefined"}));
+  vars.SelectedSource = 1;
+  EXPECT_THROW(SelectorList::Source(vars).Position(), Failure);
 }
 
-TEST(ConsoleList, AlwaysHas256ConsolesWithThreeDigitNumbers) {
+TEST(ConsoleList, AlwaysAsksFor256ConsolesWithThreeDigitNumbers) {
   Variables vars;
   vars.ConsoleNames = NumberedNames("Console ", 256);
   vars.ConsoleNames[11] = "Desk 2";
   vars.SelectedConsole = 256;
-  ListContents list;
 
-  BuildConsoleList(vars, list);
+  const SelectorList full = SelectorList::Console(vars);
+  ASSERT_EQ(full.Count(), 257);
+  EXPECT_EQ(full.Entry(12), "Desk 2 [012]");
+  EXPECT_EQ(full.Entry(256), "Console 256 [256]");
+  EXPECT_EQ(full.Position(), 256);
 
-  ASSERT_EQ(list.entries.size(), 257u);
-  EXPECT_EQ(list.entries[0], "Undefined");
-  EXPECT_EQ(list.entries[12], "Desk 2 [012]");
-  EXPECT_EQ(list.entries[256], "Console 256 [256]");
-  EXPECT_EQ(list.position, 256);
-}
-
-TEST(ConsoleList, FewerThan256NamesStopsAtTheFirstMissingOneWithNothingSelected) {
-  Variables vars;
+  // Fewer names: the list stops at the first missing one, and nothing can be selected.
   vars.ConsoleNames = {"Desk 1", "Desk 2"};
   vars.SelectedConsole = 1;
-  ListContents list;
-
+  const SelectorList shorter = SelectorList::Console(vars);
+  EXPECT_EQ(Shown(shorter), (Entries{"Undefined", "Desk 1 [001]", "Desk 2 [002]"}));
   try {
-    BuildConsoleList(vars, list);
+    (void)shorter.Position();
     FAIL() << "a missing console name must fail";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.Code(), kOutOfRange);
   }
-  EXPECT_EQ(list.entries, (Entries{"Undefined", "Desk 1 [001]", "Desk 2 [002]"}));
-  EXPECT_EQ(list.position, -1);
 }
 
 TEST(ListPosition, UndefinedStandsFor16383AndEveryOtherPositionForItself) {
   EXPECT_EQ(SelectionFromPosition(0), UndefinedSelection);
   EXPECT_EQ(SelectionFromPosition(1), 1);
-  EXPECT_EQ(SelectionFromPosition(256), 256);
   EXPECT_EQ(SelectionFromPosition(16382), 16382);
 }
 
