@@ -58,6 +58,8 @@ int main(int argc, char* argv[]) {
   // whatever the executable happens to be called.
   QCoreApplication::setOrganizationName(QString());
   QCoreApplication::setApplicationName(QStringLiteral("qevntpnl"));
+  // Lets the desktop match the window with its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.quillmoor.QevZozudo"));
   const QString userSettingsFolder =
       QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   frmMain window(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
