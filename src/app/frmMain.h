@@ -21,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QtChannelButton;
+class QtLinkLamp;
 class frmSetup;
 
 // The operator's panel: the console and source lists, the ON, OFF and CUE buttons, the link
@@ -54,6 +55,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   void EnableDecodeTimer() override;
   void LinkStateChanging() override { tmrPoll.LinkStateChanging(); }
   void SetWindowOrder(std::int32_t insertAfter) override;
+  void ShowLinkState(LinkState state, const std::string& address, std::int32_t port) override;
 
   void SetMessageBoxFn(MessageBoxFn messageBox) { messageBox_ = std::move(messageBox); }
 
@@ -71,6 +73,7 @@ class frmMain : public QMainWindow, public PanelWindow {
  private:
   void BuildLayout();
   void BuildMenu();
+  void DescribeControls();
   void ConnectEvents();
   void Form_Unload();
   void tmrDecode_Timer();
@@ -101,4 +104,5 @@ class frmMain : public QMainWindow, public PanelWindow {
   QMenu* mnuFIle = nullptr;
   QAction* mnuSetup = nullptr;
   QAction* mnuExit = nullptr;
+  QtLinkLamp* lblLink = nullptr;
 };
