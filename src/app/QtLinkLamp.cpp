@@ -63,9 +63,10 @@ void QtLinkLamp::Show(LinkState state, const QString& address, std::int32_t port
 }
 
 QSize QtLinkLamp::sizeHint() const {
-  // One line of the menu's text high: the menu bar keeps its height.
+  // One line of the menu's text high, so the menu bar keeps its height; a little wider, to
+  // keep the lamp clear of the window's edge.
   const int side = fontMetrics().height();
-  return {side, side};
+  return {side + side / 4, side};
 }
 
 void QtLinkLamp::paintEvent(QPaintEvent*) {
