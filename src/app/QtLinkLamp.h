@@ -23,7 +23,6 @@ class QtLinkLamp : public QWidget {
   // since: the local time the state began.
   void Show(LinkState state, const QString& address, std::int32_t port, const QTime& since);
 
-  LinkState State() const { return state_; }
   static QColor Colour(LinkState state);
 
   QSize sizeHint() const override;
