@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // What the plain-C++ core needs of the main window. The Qt window implements it; tests use a
 // fake that records every call.
 enum class ChannelButton { On, Off, Cue };
+
+// The link as the operator's lamp shows it: no connection to the Server Module (whatever the
+// switcher was last reported as), connected but the switcher not reported up, or both up.
+enum class LinkState { NoConnection, ServerOnly, SwitcherUp };
 
 class PanelWindow {
  public:
@@ -27,6 +32,10 @@ class PanelWindow {
   // The link is about to go up or down. A poll timer that sleeps through ticks which only
   // count must look again: what the coming ticks do is about to change.
   virtual void LinkStateChanging() {}
+
+  // The link lamp: its state and the Server Module it concerns (an empty address: none set).
+  // Told only when one of them differs from what the lamp last showed.
+  virtual void ShowLinkState(LinkState state, const std::string& address, std::int32_t port) = 0;
 
   // Window order: kTopmost (-1) or kNotTopmost (-2); never moves or resizes the window.
   virtual void SetWindowOrder(std::int32_t insertAfter) = 0;

@@ -13,10 +13,12 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QStringList>
+#include <QTime>
 #include <QWindow>
 
 #include "app/ChannelButtons.h"
 #include "app/QtChannelButton.h"
+#include "app/QtLinkLamp.h"
 #include "app/QtSelectorModel.h"
 #include "app/QtTwips.h"
 #include "setup/Procedures.h"
@@ -33,6 +35,23 @@ constexpr int kInitialPollMs = 1000;
 constexpr const char* kButtonFontFamily = "Times New Roman";
 constexpr double kCueFontPoints = 9.75;
 constexpr double kOnOffFontPoints = 24.0;
+
+// What a press does, and what the switcher reports while the button is lit.
+struct ButtonWords {
+  const char* press;
+  const char* lit;
+};
+ButtonWords WordsFor(ChannelButton button) {
+  switch (button) {
+    case ChannelButton::On:
+      return {"Switch the channel on", "Switch the channel on (the channel is on)"};
+    case ChannelButton::Off:
+      return {"Switch the channel off", "Switch the channel off (the channel is off)"};
+    case ChannelButton::Cue:
+      break;
+  }
+  return {"Toggle cue", "Toggle cue (cue is on)"};
+}
 
 QColor FromBgr(std::uint32_t bgr) {
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
@@ -76,6 +95,7 @@ frmMain::frmMain(const std::string& programFolder, const std::string& userSettin
 
   BuildLayout();
   BuildMenu();
+  DescribeControls();
 
   tmrDecode.setObjectName(QStringLiteral("tmrDecode"));
   // Runs only while received bytes wait, as fast as the event loop allows, one message per
@@ -156,8 +176,23 @@ void frmMain::BuildMenu() {
   mnuExit = mnuFIle->addAction(QStringLiteral("E&xit"));
   mnuExit->setObjectName(QStringLiteral("mnuExit"));
 
+  // The link lamp at the far end of the menu bar, clear of the client area's fixed layout.
+  lblLink = new QtLinkLamp(menuBar());
+  menuBar()->setCornerWidget(lblLink, Qt::TopRightCorner);
+
   // The window is exactly the menu bar over the client area, and stays that size.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// Names a screen reader speaks; the buttons' descriptions follow their colours.
+void frmMain::DescribeControls() {
+  cmbConsole->setAccessibleName(QStringLiteral("Console"));
+  cmbConsole->setAccessibleDescription(QStringLiteral("The console the buttons act on"));
+  cmbSource->setAccessibleName(QStringLiteral("Source"));
+  cmbSource->setAccessibleDescription(QStringLiteral("The source the buttons act on"));
+  cmdOn->setAccessibleName(QStringLiteral("ON"));
+  cmdOff->setAccessibleName(QStringLiteral("OFF"));
+  cmdCue->setAccessibleName(QStringLiteral("CUE"));
 }
 
 void frmMain::ConnectEvents() {
@@ -320,7 +355,21 @@ QtChannelButton* frmMain::Button(ChannelButton button) const {
 }
 
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
-  if (QtChannelButton* target = Button(button)) target->SetFace(FromBgr(bgr));
+  QtChannelButton* target = Button(button);
+  if (target == nullptr) return;
+  target->SetFace(FromBgr(bgr));
+  // Lit is any face but the resting one: what the switcher reports, in words.
+  // Reports often repeat what is shown; a screen reader hears only a change.
+  const ButtonWords words = WordsFor(button);
+  const QString description = QString::fromLatin1(bgr == kButtonResting ? words.press : words.lit);
+  if (target->accessibleDescription() != description) {
+    target->setAccessibleDescription(description);
+  }
+}
+
+void frmMain::ShowLinkState(LinkState state, const std::string& address, std::int32_t port) {
+  // Stamped here, as the change reaches the window: the core keeps no clock of its own.
+  lblLink->Show(state, QString::fromLatin1(address), port, QTime::currentTime());
 }
 
 void frmMain::SetPollTimerEnabled(bool enabled) {

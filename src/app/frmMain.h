@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QtChannelButton;
+class QtLinkLamp;
 class frmSetup;
 
 // The operator's panel: the console and source lists, the ON, OFF and CUE buttons, the link
@@ -57,6 +58,7 @@ class frmMain : public QMainWindow, public PanelWindow {
   void EnableDecodeTimer() override;
   void LinkStateChanging() override { tmrPoll.LinkStateChanging(); }
   void SetWindowOrder(std::int32_t insertAfter) override;
+  void ShowLinkState(LinkState state, const std::string& address, std::int32_t port) override;
 
   void SetMessageBoxFn(MessageBoxFn messageBox) { messageBox_ = std::move(messageBox); }
 
@@ -74,6 +76,7 @@ class frmMain : public QMainWindow, public PanelWindow {
  private:
   void BuildLayout();
   void BuildMenu();
+  void DescribeControls();
   void ConnectEvents();
   void Form_Unload();
   void tmrDecode_Timer();
@@ -104,4 +107,5 @@ class frmMain : public QMainWindow, public PanelWindow {
   QMenu* mnuFIle = nullptr;
   QAction* mnuSetup = nullptr;
   QAction* mnuExit = nullptr;
+  QtLinkLamp* lblLink = nullptr;
 };

@@ -35,6 +35,8 @@ void TCPComm::ConnectToServer() {
       socket_.Close();
       socket_.Disconnect();
     }
+    // The flags are as they were, but the server may be a new one.
+    UpdateLinkLamp();
   } catch (...) {
     log_.ReportError("Error Connecting to Server", "Connection Error");
   }
@@ -49,6 +51,7 @@ void TCPComm::DisconnectFromServer() {
     // next connection.
     v_.SocketConnected = kFalse;
     v_.SwitcherConnected = kFalse;
+    UpdateLinkLamp();
   } catch (...) {
     log_.ReportError("Error Disconnecting from Server", "Connection Error");
   }
@@ -60,6 +63,7 @@ void TCPComm::scktSwitcher_Connect() {
     // PollTicks keeps running: the first poll on the new link follows the running count.
     v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;
+    UpdateLinkLamp();
   } catch (...) {
     log_.ReportError("Error Connecting from Server", "Socket Error");
   }
@@ -106,6 +110,22 @@ void TCPComm::tmrPoll_Timer() {
   } catch (...) {
     log_.ReportError("Error Sending Poll Timer", "Timer Error");
   }
+}
+
+void TCPComm::UpdateLinkLamp() {
+  // A failed send closes the link and may still leave the switcher flagged up behind it:
+  // without the socket there is no link, whatever the switcher was last reported as.
+  LinkState state = LinkState::NoConnection;
+  if (v_.SocketConnected != kFalse) {
+    state = v_.SwitcherConnected != kFalse ? LinkState::SwitcherUp : LinkState::ServerOnly;
+  }
+  if (state == lampState_ && v_.ServerAddress == lampAddress_ && v_.ServerPort == lampPort_) {
+    return;
+  }
+  lampState_ = state;
+  lampAddress_ = v_.ServerAddress;
+  lampPort_ = v_.ServerPort;
+  window_.ShowLinkState(state, lampAddress_, lampPort_);
 }
 
 std::int32_t TCPComm::IdlePollTicksAhead() const {

@@ -31,6 +31,7 @@ void TCPComm::ShowConnection(Flag16 flag) {
     } else {
       v_.SwitcherConnected = kFalse;
     }
+    UpdateLinkLamp();
   } catch (...) {
     log_.ReportError("Error Showing Connection", "Program Error");
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/PanelWindow.h"
@@ -53,11 +54,20 @@ class TCPComm {
   bool DecodeStalled() const { return decodeStalled_; }
 
  private:
+  // Works out the link state from both flags and tells the window's lamp when it, or the
+  // server it concerns, differs from what the lamp shows. Called last by every handler that
+  // can change either flag, so the lamp never passes through a state in between.
+  void UpdateLinkLamp();
+
   Variables& v_;
   SocketComponent& socket_;
   PanelWindow& window_;
   ErrorReporter& log_;
   bool decodeStalled_ = false;
+  // What the lamp shows: the window opens with no connection and no address.
+  LinkState lampState_ = LinkState::NoConnection;
+  std::string lampAddress_;
+  std::int32_t lampPort_ = 0;
 };
 
 // How many times a write that would block is repeated before the message is dropped.

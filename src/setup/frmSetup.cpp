@@ -70,6 +70,20 @@ void frmSetup::BuildLayout() {
   PlaceAtTwips(*this, cmdOk, "cmdOk", 2280, 2280, 1215, 372);
   cmdOk->setToolTip(QStringLiteral("Accept current settings"));
 
+  // What a screen reader says of each box and button.
+  txtIPAddr->setAccessibleName(QStringLiteral("IP Address"));
+  txtIPAddr->setAccessibleDescription(
+      QStringLiteral("The Server Module's address, four numbers with dots, such as 192.168.1.20"));
+  txtIPPort->setAccessibleName(QStringLiteral("IP Port"));
+  txtIPPort->setAccessibleDescription(QStringLiteral("The Server Module's port, 1 to 65535"));
+  chkStayOnTop->setAccessibleName(QStringLiteral("Keep Control Panel On Top"));
+  chkStayOnTop->setAccessibleDescription(
+      QStringLiteral("Keep the panel in front of other windows"));
+  cmdCancel->setAccessibleName(QStringLiteral("Cancel"));
+  cmdCancel->setAccessibleDescription(cmdCancel->toolTip());
+  cmdOk->setAccessibleName(QStringLiteral("Ok"));
+  cmdOk->setAccessibleDescription(cmdOk->toolTip());
+
   // Enter in a box must not confirm the dialog, and Escape must not abandon it: the operator
   // presses the buttons.
   for (QPushButton* button : {cmdCancel, cmdOk}) {

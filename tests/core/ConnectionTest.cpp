@@ -192,6 +192,36 @@ TEST(Connection, DisconnectedEventClearsBothFlagsAndKeepsEverythingElse) {
             (std::vector<std::string>{"close", "disconnect", "close", "disconnect"}));
 }
 
+TEST(LinkLamp, HearsEachChangeOnceInOrderAndNothingInBetween) {
+  Link link(1, 20);
+  const auto receive = [&](const char* byte) {
+    link.v.ReceiveBuffer.Append(byte);
+    link.comm.ProcessReceiveBuffer();
+  };
+
+  link.comm.tmrPoll_Timer();  // connects: still down, but now to a known server
+  link.comm.tmrPoll_Timer();  // again: nothing new to show
+  link.Up();
+  receive("\xF4");
+  receive("\xF4");
+  receive("\xF1");
+  receive("\xF4");
+  link.Tick(22 * 20);  // no answer: timed out
+  link.comm.tmrPoll_Timer();
+  link.Up();
+  link.comm.scktSwitcher_Close();
+  // Up reported on a link whose socket has gone: the failed request closes it, and the lamp
+  // stays at no connection rather than passing through "up".
+  link.socket.connected = false;
+  link.comm.ShowConnection(kTrue);
+
+  EXPECT_EQ(
+      link.window.linkStates,
+      (std::vector<std::string>{"none 10.0.0.7:1250", "server 10.0.0.7:1250", "up 10.0.0.7:1250",
+                                "server 10.0.0.7:1250", "up 10.0.0.7:1250", "none 10.0.0.7:1250",
+                                "server 10.0.0.7:1250", "none 10.0.0.7:1250"}));
+}
+
 // A socket whose close request is refused.
 class RefusingSocket : public FakeSocket {
  public:

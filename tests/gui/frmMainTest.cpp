@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTcpServer>
@@ -18,6 +20,7 @@
 #include <QWindow>
 #include <memory>
 
+#include "app/QtLinkLamp.h"
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
 #include "support/GuiHelpers.h"
@@ -35,6 +38,12 @@ QByteArray IniFor(quint16 port, const char* stayOnTop = "No", int refreshRate = 
          "\r\nCONFIG\r\nInput=1\r\nConsole=0\r\nStay On Top=" + QByteArray(stayOnTop) +
          "\r\nRefresh Rate=" + QByteArray::number(refreshRate) +
          "\r\nTime Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
+}
+
+// What a screen reader is told of a control.
+QString Spoken(QWidget* control, QAccessible::Text text) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+  return accessible != nullptr ? accessible->text(text) : QStringLiteral("<none>");
 }
 
 class MainWindow : public ::testing::Test {
@@ -78,6 +87,13 @@ TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
   if (window->logicalDpiX() == 96) {
     EXPECT_EQ(client->size(), QSize(161, 447));
   }
+  // The link lamp sits at the end of the menu bar, which keeps the height it has without it.
+  QMainWindow plain;
+  plain.menuBar()->addMenu(QStringLiteral("&File"));
+  plain.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain));
+  EXPECT_EQ(window->menuBar()->height(), plain.menuBar()->height());
+  EXPECT_EQ(window->menuBar()->cornerWidget(Qt::TopRightCorner), Child<QtLinkLamp>("lblLink"));
 
   struct Place {
     const char* name;
@@ -138,12 +154,83 @@ TEST_F(MainWindow, ButtonsUseTimesNewRomanAtTheirSizes) {
   }
 }
 
+TEST_F(MainWindow, ScreenReaderHearsEveryControlAndTheButtonsFollowTheirColours) {
+  for (const char* name : {"cmbConsole", "cmbSource", "cmdOn", "cmdOff", "cmdCue", "lblLink"}) {
+    EXPECT_FALSE(Spoken(Child<QWidget>(name), QAccessible::Name).isEmpty()) << name;
+  }
+  for (const char* name : {"txtIPAddr", "txtIPPort", "chkStayOnTop", "cmdCancel", "cmdOk"}) {
+    QWidget* control = window->SetupDialog().findChild<QWidget*>(QLatin1String(name));
+    EXPECT_FALSE(Spoken(control, QAccessible::Name).isEmpty()) << name;
+    EXPECT_FALSE(Spoken(control, QAccessible::Description).isEmpty()) << name;
+  }
+
+  const auto descriptions = [&] {
+    QStringList said;
+    for (const char* name : {"cmdOn", "cmdOff", "cmdCue"}) {
+      said << Spoken(Child<QWidget>(name), QAccessible::Description);
+    }
+    return said;
+  };
+  EXPECT_EQ(descriptions(),
+            QStringList({"Switch the channel on", "Switch the channel off", "Toggle cue"}));
+  window->SetButtonColour(ChannelButton::Off, 0xC0FFFF);
+  window->SetButtonColour(ChannelButton::Cue, 0xC0FFFF);
+  window->SetButtonColour(ChannelButton::On, 0xFFFFC0);
+  window->SetButtonColour(ChannelButton::Off, 0xF4FFFE);
+  EXPECT_EQ(descriptions(), QStringList({"Switch the channel on (the channel is on)",
+                                         "Switch the channel off", "Toggle cue (cue is on)"}));
+
+  // The window stamps the local time as the change reaches it.
+  window->ShowLinkState(LinkState::ServerOnly, "192.168.1.20", 1250);
+  QWidget* lamp = Child<QWidget>("lblLink");
+  EXPECT_TRUE(QRegularExpression("^Server Module connected, switcher not reported up: "
+                                 "192\\.168\\.1\\.20:1250, since \\d\\d:\\d\\d:\\d\\d$")
+                  .match(Spoken(lamp, QAccessible::Description))
+                  .hasMatch())
+      << lamp->toolTip().toStdString();
+}
+
+// The operator tells the states apart by shape as well as colour: a ring, a dot filled in its
+// lower half, a full dot. Points of a 20 x 20 lamp: on the ring, inside above and below the
+// middle.
+TEST(LinkLamp, ThreeFacesDifferInShapeAndSayTheStateInWords) {
+  QtLinkLamp lamp;
+  lamp.resize(20, 20);
+  const struct {
+    LinkState state;
+    bool upperFilled, lowerFilled;
+    const char* words;
+  } faces[] = {
+      {LinkState::NoConnection, false, false,
+       "No connection to the Server Module at 192.168.1.20:1250, since 10:42:05"},
+      {LinkState::ServerOnly, false, true,
+       "Server Module connected, switcher not reported up: 192.168.1.20:1250, since 10:42:05"},
+      {LinkState::SwitcherUp, true, true, "Switcher link up: 192.168.1.20:1250, since 10:42:05"},
+  };
+  for (const auto& f : faces) {
+    lamp.Show(f.state, QStringLiteral("192.168.1.20"), 1250, QTime(10, 42, 5));
+    const QImage face = lamp.grab().toImage();
+    const QColor colour = QtLinkLamp::Colour(f.state);
+    const auto lit = [&](int x, int y) {
+      return Near(face.pixelColor(x, y), colour.red(), colour.green(), colour.blue());
+    };
+    EXPECT_TRUE(lit(10, 2)) << f.words;
+    EXPECT_EQ(lit(10, 6), f.upperFilled) << f.words;
+    EXPECT_EQ(lit(10, 14), f.lowerFilled) << f.words;
+    EXPECT_EQ(Spoken(&lamp, QAccessible::Description), f.words);
+    EXPECT_EQ(lamp.toolTip(), f.words);
+  }
+  lamp.Show(LinkState::NoConnection, QString(), 1250, QTime(10, 42, 5));
+  EXPECT_EQ(lamp.toolTip(), "No Server Module address set (File > Setup)");
+}
+
 TEST_F(MainWindow, OffHasTheFocusAndTabRunsOffOnCueConsoleSource) {
   ShowAndActivate();
   EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>("cmdOff"));
 
-  const char* order[] = {"cmdOff", "cmdOn", "cmdCue", "cmbConsole", "cmbSource"};
-  for (int i = 1; i < 5; ++i) {
+  // ... and round to OFF again: the link lamp is no stop on the way.
+  const char* order[] = {"cmdOff", "cmdOn", "cmdCue", "cmbConsole", "cmbSource", "cmdOff"};
+  for (int i = 1; i < 6; ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), Child<QWidget>(order[i])) << "after " << order[i - 1];
   }

@@ -14,6 +14,13 @@ void FakeWindow::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
   }
 }
 
+void FakeWindow::ShowLinkState(LinkState state, const std::string& address, std::int32_t port) {
+  const char* word = state == LinkState::SwitcherUp   ? "up "
+                     : state == LinkState::ServerOnly ? "server "
+                                                      : "none ";
+  linkStates.push_back(word + address + ":" + std::to_string(port));
+}
+
 void FakeSocket::SetRemoteHost(const std::string& address) { calls.push_back("host " + address); }
 void FakeSocket::SetRemotePort(std::int32_t port) {
   calls.push_back("port " + std::to_string(port));

@@ -19,6 +19,7 @@ class FakeWindow : public PanelWindow {
   void SetPollTimerInterval(std::int32_t ms) override { pollTimerInterval = ms; }
   void EnableDecodeTimer() override { decodeTimerEnabled = true; }
   void SetWindowOrder(std::int32_t insertAfter) override { windowOrders.push_back(insertAfter); }
+  void ShowLinkState(LinkState state, const std::string& address, std::int32_t port) override;
 
   int inputComboLoads = 0;
   int consoleComboLoads = 0;
@@ -29,6 +30,7 @@ class FakeWindow : public PanelWindow {
   std::int32_t pollTimerInterval = 1000;
   bool decodeTimerEnabled = true;
   std::vector<std::int32_t> windowOrders;
+  std::vector<std::string> linkStates;  // "up 10.0.0.7:1250", "server ...", "none ..."
 };
 
 // A socket that records every request, in order, and answers from scripted values.
