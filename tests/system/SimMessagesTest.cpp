@@ -101,7 +101,7 @@ TEST(SimReader, AcceptsWhatAWellBehavedPanelSends) {
   for (const auto& message : messages) EXPECT_TRUE(message.Valid()) << message.problem;
 
   using Kind = sim::PanelMessage::Kind;
-  EXPECT_EQ(messages[0].kind, Kind::kPoll);
+  EXPECT_EQ(messages[0].kind, Kind::kPanelPoll);
   EXPECT_EQ(messages[1].kind, Kind::kTypeAnswer);
   EXPECT_EQ(messages[2].kind, Kind::kInfoRequest);
   EXPECT_EQ(messages[2].flags, 256);

@@ -246,7 +246,8 @@ std::optional<PanelMessage> PanelReader::Next() {
   const unsigned char command = buffer_[0];
   if (command == kPoll || command == kLinkUp) {
     PanelMessage message;
-    message.kind = command == kPoll ? PanelMessage::Kind::kPoll : PanelMessage::Kind::kPollAnswer;
+    message.kind =
+        command == kPoll ? PanelMessage::Kind::kPanelPoll : PanelMessage::Kind::kPollAnswer;
     message.bytes = TrimBuffer(buffer_, 1);
     message.words = command == kPoll ? "F5 POLL" : "F4 POLL ANSWER";
     return message;

@@ -74,7 +74,7 @@ std::optional<std::vector<std::string>> ReadNameFile(const std::string& path);
 // One message from a panel, as a strict server sees it.
 struct PanelMessage {
   enum class Kind {
-    kPoll,            // F5
+    kPanelPoll,       // F5
     kPollAnswer,      // F4, the answer to the server's own poll
     kInfoRequest,     // F2, 13 bytes
     kChannelCommand,  // D6, 11 bytes

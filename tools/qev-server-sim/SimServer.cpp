@@ -151,7 +151,7 @@ void SimServer::OnReadyRead(Panel& panel) {
 
 void SimServer::Handle(Panel& panel, const sim::PanelMessage& message) {
   using Kind = sim::PanelMessage::Kind;
-  const bool isPoll = message.kind == Kind::kPoll || message.kind == Kind::kPollAnswer;
+  const bool isPoll = message.kind == Kind::kPanelPoll || message.kind == Kind::kPollAnswer;
   if (!(isPoll && options_.quiet && message.Valid())) {
     std::string line = "<- " + message.words;
     if (!isPoll || !message.Valid()) line += " [" + sim::Hex(message.bytes) + "]";
@@ -161,7 +161,7 @@ void SimServer::Handle(Panel& panel, const sim::PanelMessage& message) {
   if (!message.Valid()) return;
 
   switch (message.kind) {
-    case Kind::kPoll:
+    case Kind::kPanelPoll:
       if (options_.noPollAnswer) break;
       if (options_.switcherDown) {
         Send(panel, ByteString(1, static_cast<char>(sim::kLinkDown)), "F1 LINK DOWN", true);
