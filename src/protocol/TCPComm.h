@@ -21,9 +21,9 @@ class TCPComm {
   // Connection lifecycle and poll timer.
   void ConnectToServer();
   void DisconnectFromServer();
-  void scktSwitcher_Connect();     // the socket's connected event
-  void scktSwitcher_Close();       // the socket's disconnected event
-  void tmrPoll_Timer();            // one tick of the poll timer
+  void scktSwitcher_Connect();  // the socket's connected event
+  void scktSwitcher_Close();    // the socket's disconnected event
+  void tmrPoll_Timer();         // one tick of the poll timer
 
   // Outgoing messages.
   void SendToSwitcher(std::string_view message);
