@@ -25,8 +25,6 @@
 namespace {
 
 const QColor kPanelBackground(129, 191, 255);
-// The buttons' resting face, as the channel reports write it (0x00BBGGRR).
-constexpr std::uint32_t kButtonResting = 0xF4FFFE;
 // The poll timer's period until the start-up settings re-time it.
 constexpr int kInitialPollMs = 1000;
 
