@@ -24,7 +24,6 @@ ByteString Framed(std::string_view commandAndData) {
 
 ByteString ChannelCommand(std::int32_t byte1, const ChannelEntry& entry) {
   ByteString message;
-  message.reserve(kChannelCommandLength);
   message.push_back(static_cast<char>(kChannel));
   message.push_back(static_cast<char>(CheckedByte(byte1)));
   message.push_back('\x00');
@@ -45,7 +44,6 @@ ByteString ChannelReport(const std::vector<ChannelEntry>& entries) {
 ByteString InfoRequest(std::int32_t flags, std::int32_t flags2) {
   // Seven bits at a time, low group first; higher bits are not sent.
   ByteString message;
-  message.reserve(kInfoRequestLength);
   message.push_back(static_cast<char>(kInfoRequest));
   message.push_back(static_cast<char>(flags & 0x7F));
   message.push_back(static_cast<char>((flags / 128) & 0x7F));
