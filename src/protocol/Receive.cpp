@@ -131,22 +131,11 @@ void TCPComm::ProcessReceiveBuffer() {
 
       // Handlers check the checksum themselves; unknown commands are dropped whole.
       const ByteString message = TrimBuffer(buffer, length);
-      switch (static_cast<unsigned char>(message[0])) {
-        case msg::kTypeRequest:
-          ProcessTypeRequest(message);
-          break;
-        case msg::kSwitcherType:
-          ProcessSwitcherType(message);
-          break;
-        case msg::kAlphaTable:
-          ProcessAlphaTable(message);
-          break;
-        case msg::kChannel:
-          ProcessChannelOnOff(message);
-          break;
-        default:
-          break;
-      }
+      const unsigned char framed = ByteAt(message, 0);
+      if (framed == msg::kTypeRequest) ProcessTypeRequest(message);
+      if (framed == msg::kSwitcherType) ProcessSwitcherType(message);
+      if (framed == msg::kAlphaTable) ProcessAlphaTable(message);
+      if (framed == msg::kChannel) ProcessChannelOnOff(message);
       break;
     }
   } catch (...) {

@@ -49,52 +49,57 @@ std::string ChecksumProblem(std::string_view message) {
          HexByte(static_cast<unsigned char>(CalcChecksum(message, 2)));
 }
 
-PanelMessage ReadInfoRequest(ByteString bytes) {
+// A framed message of a kind a panel sends: its length checked first, then its checksum.
+PanelMessage CheckedFrame(PanelMessage::Kind kind, std::string words, ByteString bytes,
+                          std::size_t length) {
   PanelMessage message;
-  message.kind = PanelMessage::Kind::kInfoRequest;
-  message.words = "F2 INFO REQUEST";
-  if (bytes.size() != msg::kInfoRequestLength) {
-    message.problem = "length " + std::to_string(bytes.size()) + ", expected 13";
+  message.kind = kind;
+  message.words = std::move(words);
+  if (bytes.size() != length) {
+    message.problem =
+        "length " + std::to_string(bytes.size()) + ", expected " + std::to_string(length);
   } else if (!ChecksumMatches(bytes)) {
     message.problem = ChecksumProblem(bytes);
-  } else {
-    const msg::InfoRequestFlags read = msg::ReadInfoRequest(bytes);
-    message.flags = read.flags;
-    message.flags2 = read.flags2;
-    message.words +=
-        " flags " + std::to_string(message.flags) + " flags2 " + std::to_string(message.flags2);
-    std::string wanted;
-    if (message.flags & msg::kWantInputNames) wanted = "inputs";
-    if (message.flags2 & msg::kWantConsoleNames)
-      wanted += wanted.empty() ? "consoles" : ", consoles";
-    if (!wanted.empty()) message.words += " (" + wanted + ")";
-    for (std::size_t i = 7; i <= 10; ++i) {
-      if (ByteAt(bytes, i) != 0) message.problem = "byte " + std::to_string(i) + " is not 00";
-    }
   }
   message.bytes = std::move(bytes);
   return message;
 }
 
-PanelMessage ReadChannelCommand(ByteString bytes) {
-  PanelMessage message;
-  message.kind = PanelMessage::Kind::kChannelCommand;
-  message.words = "D6 CHANNEL COMMAND";
-  if (bytes.size() != msg::kChannelCommandLength) {
-    message.problem = "length " + std::to_string(bytes.size()) + ", expected 11";
-  } else {
-    const msg::ChannelEntry& entry = message.channel = msg::ChannelEntryAt(bytes, 0);
-    message.words = "D6 " + StateName(entry.state) + " source " + WireNumberText(entry.source) +
-                    " console " + WireNumberText(entry.console);
-    if (!ChecksumMatches(bytes)) {
-      message.problem = ChecksumProblem(bytes);
-    } else if (ByteAt(bytes, 3) != 1) {
-      message.problem = "record count " + std::to_string(ByteAt(bytes, 3)) + ", expected 1";
-    } else if (entry.state > msg::kCueOn) {
-      message.problem = "unknown action";
-    }
+PanelMessage ReadInfoRequest(ByteString bytes) {
+  PanelMessage message = CheckedFrame(PanelMessage::Kind::kInfoRequest, "F2 INFO REQUEST",
+                                      std::move(bytes), msg::kInfoRequestLength);
+  const ByteString& wire = message.bytes;
+  if (!message.Valid()) return message;
+  const msg::InfoRequestFlags read = msg::ReadInfoRequest(wire);
+  message.flags = read.flags;
+  message.flags2 = read.flags2;
+  message.words +=
+      " flags " + std::to_string(message.flags) + " flags2 " + std::to_string(message.flags2);
+  std::string wanted;
+  if (message.flags & msg::kWantInputNames) wanted = "inputs";
+  if (message.flags2 & msg::kWantConsoleNames) wanted += wanted.empty() ? "consoles" : ", consoles";
+  if (!wanted.empty()) message.words += " (" + wanted + ")";
+  for (std::size_t i = 7; i <= 10; ++i) {
+    if (ByteAt(wire, i) != 0) message.problem = "byte " + std::to_string(i) + " is not 00";
   }
-  message.bytes = std::move(bytes);
+  return message;
+}
+
+PanelMessage ReadChannelCommand(ByteString bytes) {
+  PanelMessage message = CheckedFrame(PanelMessage::Kind::kChannelCommand, "D6 CHANNEL COMMAND",
+                                      std::move(bytes), msg::kChannelCommandLength);
+  const ByteString& wire = message.bytes;
+  // Even a command with a wrong checksum is shown decoded in the trace.
+  if (wire.size() != msg::kChannelCommandLength) return message;
+  const msg::ChannelEntry& entry = message.channel = msg::ChannelEntryAt(wire, 0);
+  message.words = "D6 " + StateName(entry.state) + " source " + WireNumberText(entry.source) +
+                  " console " + WireNumberText(entry.console);
+  if (!message.Valid()) return message;
+  if (ByteAt(wire, 3) != 1) {
+    message.problem = "record count " + std::to_string(ByteAt(wire, 3)) + ", expected 1";
+  } else if (entry.state > msg::kCueOn) {
+    message.problem = "unknown action";
+  }
   return message;
 }
 
