@@ -69,14 +69,10 @@ using msg::kOn;
 using msg::kPoll;
 constexpr unsigned char kChannelCommand = msg::kChannel;
 
-// The buttons' faces as the operator sees them, from the reports' 0x00BBGGRR colours.
-QColor Face(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
-const QColor kOnLit = Face(kButtonLitCyan);
-const QColor kResting = Face(kButtonResting);
-const QColor kCueLit = Face(kButtonLitYellow);
+// The buttons' faces as the operator sees them.
+const QColor kOnLit = FaceFromBgr(kButtonLitCyan);
+const QColor kResting = FaceFromBgr(kButtonResting);
+const QColor kCueLit = FaceFromBgr(kButtonLitYellow);
 
 constexpr int kBurstMessages = 1000;
 
@@ -161,7 +157,7 @@ class Server : public QObject {
     received_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     while (!received_.empty()) {
       const auto command = static_cast<unsigned char>(received_[0]);
-      if ((command & 0x80) == 0) {  // stray data byte
+      if (!msg::IsCommandByte(command)) {  // stray data byte
         received_.erase(0, 1);
         continue;
       }

@@ -32,11 +32,6 @@ constexpr const char* kButtonFontFamily = "Times New Roman";
 constexpr double kCueFontPoints = 9.75;
 constexpr double kOnOffFontPoints = 24.0;
 
-QColor FromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
-
 QFont ButtonFont(double points) {
   QFont font{QString::fromLatin1(kButtonFontFamily)};
   font.setPointSizeF(points);
@@ -317,7 +312,7 @@ QtChannelButton* frmMain::Button(ChannelButton button) const {
 }
 
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
-  if (QtChannelButton* target = Button(button)) target->SetFace(FromBgr(bgr));
+  if (QtChannelButton* target = Button(button)) target->SetFace(FaceFromBgr(bgr));
 }
 
 void frmMain::SetPollTimerEnabled(bool enabled) {

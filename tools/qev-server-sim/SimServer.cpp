@@ -21,10 +21,6 @@ QByteArray ToQt(const ByteString& bytes) {
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-bool IsSingleByteMessage(unsigned char byte) {
-  return byte == 0xF5 || byte == 0xF4 || byte == 0xF1 || byte == 0xF3;
-}
-
 std::string Endpoint(const QTcpSocket& socket) {
   return socket.peerAddress().toString().toStdString() + ":" + std::to_string(socket.peerPort());
 }
@@ -352,8 +348,8 @@ ByteString SimServer::Noise() {
   // messages after it until some later FF: close it, so every real message arrives intact.
   for (auto it = noise.rbegin(); it != noise.rend(); ++it) {
     const auto byte = static_cast<unsigned char>(*it);
-    if ((byte & 0x80) == 0) continue;
-    if (byte != kEOM && !IsSingleByteMessage(byte)) noise.push_back(static_cast<char>(kEOM));
+    if (!msg::IsCommandByte(byte)) continue;
+    if (byte != kEOM && !msg::IsSingleByte(byte)) noise.push_back(static_cast<char>(kEOM));
     break;
   }
   return noise;
