@@ -34,6 +34,8 @@ ByteString ChannelCommand(std::int32_t byte1, const ChannelEntry& entry) {
 }
 
 ByteString ChannelReport(const std::vector<ChannelEntry>& entries) {
+  // The entry count is one data byte.
+  if (entries.size() > 0x7F) throw Failure(kOverflow, "Overflow");
   ByteString message{static_cast<char>(kChannel), '\x7F', '\x00',
                      static_cast<char>(entries.size())};
   for (const ChannelEntry& entry : entries) AppendEntry(message, entry);
@@ -91,6 +93,10 @@ std::optional<std::int16_t> ReadSwitcherType(std::string_view message) {
 
 ByteString AlphaTable(unsigned char type, std::int32_t nameLength,
                       const std::vector<std::string>& names, std::int32_t first) {
+  // Type and name length are one data byte each.
+  if (type > 0x7F || nameLength < 0 || nameLength > kMaxNameLength) {
+    throw Failure(kOverflow, "Overflow");
+  }
   const auto length = static_cast<std::size_t>(nameLength);
   const auto count = static_cast<std::int32_t>(names.size());
   ByteString message;

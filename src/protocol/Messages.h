@@ -75,7 +75,7 @@ struct ChannelEntry {
 // is an overflow failure and nothing is built.
 ByteString ChannelCommand(std::int32_t byte1, const ChannelEntry& entry);
 
-// The server's report, byte1 7F.
+// The server's report, byte1 7F; at most 127 entries.
 ByteString ChannelReport(const std::vector<ChannelEntry>& entries);
 
 // The report's entry count, and entry i. A position the message does not have is a failure: the
@@ -140,7 +140,8 @@ inline constexpr std::int32_t kMaxNameLength = 127;
 inline constexpr std::int32_t kMaxTableCount = 16383;
 
 // Names are cut or padded with blanks to nameLength; record k carries the number k + 1. Records
-// before first are sent all the same.
+// before first are sent all the same. A type or length that is no data byte, or more names than
+// a table holds, is an overflow failure.
 ByteString AlphaTable(unsigned char type, std::int32_t nameLength,
                       const std::vector<std::string>& names, std::int32_t first = 0);
 

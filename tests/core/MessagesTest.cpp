@@ -63,3 +63,10 @@ TEST(Messages, FullSizeTableIsTheLargestLegalMessage) {
     ASSERT_LT(ByteAt(table, i), 0x80) << "at " << i;
   }
 }
+
+// A count, type or length of 128 would put a command byte inside the message.
+TEST(Messages, BuildersRefuseWhatNoDataByteCarries) {
+  EXPECT_THROW(msg::ChannelReport(std::vector<msg::ChannelEntry>(128)), Failure);
+  EXPECT_THROW(msg::AlphaTable(msg::kInputTable, 128, {"x"}), Failure);
+  EXPECT_THROW(msg::AlphaTable(128, 4, {"x"}), Failure);
+}
