@@ -25,10 +25,10 @@
 // message is ignored), a read past the end of a message throws (it is reported).
 namespace msg {
 
-// Command bytes.
-inline constexpr unsigned char kTypeRequest =
-    0x81;                                        // the server asks; the answer starts with it too
-inline constexpr unsigned char kChannel = 0xD6;  // the panel's command and the server's report
+// Command bytes. 0x81 starts both the server's type request and the panel's answer, 0xD6 both
+// the panel's channel command and the server's channel report.
+inline constexpr unsigned char kTypeRequest = 0x81;
+inline constexpr unsigned char kChannel = 0xD6;
 inline constexpr unsigned char kSwitcherType = 0xE5;  // the server reports the switcher's type
 inline constexpr unsigned char kInfoRequest = 0xF2;   // the panel asks for name tables
 inline constexpr unsigned char kAlphaTable = 0xFC;    // one name table
@@ -78,8 +78,9 @@ ByteString ChannelCommand(std::int32_t byte1, const ChannelEntry& entry);
 // The server's report, byte1 7F; at most 127 entries.
 ByteString ChannelReport(const std::vector<ChannelEntry>& entries);
 
-// The report's entry count, and entry i. A position the message does not have is a failure: the
-// report promised more than it holds. A byte of 0x80 or more read as a number is an overflow.
+// The report's entry count, and entry i, read once its checksum has matched. A position the
+// message does not have is a failure: the report promised more than it holds. A byte of 0x80 or
+// more read as a number is an overflow.
 inline unsigned char ChannelByte(std::string_view message, std::size_t position) {
   if (position >= message.size()) {
     throw Failure(kOutOfRange, "Channel report shorter than its entry count");
