@@ -7,6 +7,12 @@
 // fake that records every call.
 enum class ChannelButton { On, Off, Cue };
 
+// The channel buttons' backgrounds, as 0x00BBGGRR colours: the resting face they have when the
+// window opens, and the two highlights a channel report lights them with.
+inline constexpr std::uint32_t kButtonResting = 0xF4FFFE;
+inline constexpr std::uint32_t kButtonLitYellow = 0xC0FFFF;  // OFF while off, CUE while in cue
+inline constexpr std::uint32_t kButtonLitCyan = 0xFFFFC0;    // ON while on
+
 // The link as the operator's lamp shows it: no connection to the Server Module (whatever the
 // switcher was last reported as), connected but the switcher not reported up, or both up.
 enum class LinkState { NoConnection, ServerOnly, SwitcherUp };

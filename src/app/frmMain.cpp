@@ -27,8 +27,6 @@
 namespace {
 
 const QColor kPanelBackground(129, 191, 255);
-// The buttons' resting face, as the channel reports write it (0x00BBGGRR).
-constexpr std::uint32_t kButtonResting = 0xF4FFFE;
 // The poll timer's period until the start-up settings re-time it.
 constexpr int kInitialPollMs = 1000;
 
@@ -51,11 +49,6 @@ ButtonWords WordsFor(ChannelButton button) {
       break;
   }
   return {"Toggle cue", "Toggle cue (cue is on)"};
-}
-
-QColor FromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 QFont ButtonFont(double points) {
@@ -357,7 +350,7 @@ QtChannelButton* frmMain::Button(ChannelButton button) const {
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
   QtChannelButton* target = Button(button);
   if (target == nullptr) return;
-  target->SetFace(FromBgr(bgr));
+  target->SetFace(FaceFromBgr(bgr));
   // Lit is any face but the resting one: what the switcher reports, in words.
   // Reports often repeat what is shown; a screen reader hears only a change.
   const ButtonWords words = WordsFor(button);

@@ -23,9 +23,9 @@ class FakeWindow : public PanelWindow {
 
   int inputComboLoads = 0;
   int consoleComboLoads = 0;
-  std::uint32_t onColour = 0xF4FFFE;
-  std::uint32_t offColour = 0xF4FFFE;
-  std::uint32_t cueColour = 0xF4FFFE;
+  std::uint32_t onColour = kButtonResting;
+  std::uint32_t offColour = kButtonResting;
+  std::uint32_t cueColour = kButtonResting;
   bool pollTimerEnabled = true;  // a window's poll timer runs from creation
   std::int32_t pollTimerInterval = 1000;
   bool decodeTimerEnabled = true;
