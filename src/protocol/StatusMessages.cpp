@@ -44,7 +44,7 @@ void TCPComm::ProcessTypeRequest(std::string_view message) {
     if (ByteAt(message, 1) != kTypeRequestMark) return;
     SendToSwitcher(kTypeAnswer);
     // The server asking who we are means it wants to be polled.
-    window_.SetPollTimerEnabled(true);
+    timers_.SetPollTimerEnabled(true);
   } catch (...) {
     log_.ReportError("Error Processing Type Request", "Message Error");
   }
