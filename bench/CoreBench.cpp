@@ -65,7 +65,7 @@ struct Link {
   SinkSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 // bench/instructions counts instructions under callgrind and needs the same number of calls
@@ -369,7 +369,7 @@ void BM_ReadIniFile(benchmark::State& state) {
   vars.AppFolder = folder.WithSeparator();
   FakeWindow window;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ReadIniFile(vars, window));
+    benchmark::DoNotOptimize(ReadIniFile(vars, window, window));
     window.windowOrders.clear();
   }
   if (vars.ServerAddress != "192.168.10.20") state.SkipWithError("read back wrong");

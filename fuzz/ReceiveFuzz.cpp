@@ -520,7 +520,7 @@ class Harness {
   RecordingSocket socket_{v_, GivenBytes()};
   ListWindow window_{v_};
   RecordingReporter log_;
-  TCPComm comm_{v_, socket_, window_, log_};
+  TCPComm comm_{v_, socket_, window_, window_, log_};
 };
 
 }  // namespace

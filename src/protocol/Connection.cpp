@@ -43,7 +43,7 @@ void TCPComm::ConnectToServer() {
 
 void TCPComm::DisconnectFromServer() {
   try {
-    window_.LinkStateChanging();
+    timers_.LinkStateChanging();
     socket_.Close();
     socket_.Disconnect();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
@@ -58,7 +58,7 @@ void TCPComm::DisconnectFromServer() {
 
 void TCPComm::scktSwitcher_Connect() {
   try {
-    window_.LinkStateChanging();
+    timers_.LinkStateChanging();
     // PollTicks keeps running: the first poll on the new link follows the running count.
     v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;

@@ -38,7 +38,7 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
       // Drained. Whatever ended the reads, "would block" or a link that is going away (a
       // server may send its last report and close at once), the bytes taken are decoded: they
       // may be all the server ever sends. The link's own events deal with the closed socket.
-      window_.EnableDecodeTimer();
+      timers_.EnableDecodeTimer();
       ProcessReceiveBuffer();
       // The decode timer takes one message per tick, so a server sending short messages
       // faster than that would fill memory. A backlog beyond the longest legal message is

@@ -36,7 +36,7 @@ void TCPComm::ProcessTypeRequest(std::string_view message) {
     if (!msg::IsTypeRequest(message)) return;
     SendToSwitcher(msg::kTypeAnswer);
     // The server asking who we are means it wants to be polled.
-    window_.SetPollTimerEnabled(true);
+    timers_.SetPollTimerEnabled(true);
   } catch (...) {
     log_.ReportError("Error Processing Type Request", "Message Error");
   }

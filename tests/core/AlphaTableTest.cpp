@@ -55,7 +55,7 @@ class AlphaTable : public ::testing::Test {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 TEST_F(AlphaTable, InputTableReplacesNamesNumbersAndCountAndRefillsTheSourceList) {

@@ -22,7 +22,7 @@ class ChannelButtons : public ::testing::Test {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 TEST_F(ChannelButtons, OnSendsTheChannelCommandForTheChosenChannel) {

@@ -36,7 +36,7 @@ class ChannelReport : public ::testing::Test {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 TEST_F(ChannelReport, ChannelOnHighlightsOnInCyanAndRestsOff) {

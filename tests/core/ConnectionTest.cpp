@@ -47,7 +47,7 @@ struct Link {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{v, socket, window, log};
+  TCPComm comm{v, socket, window, window, log};
 };
 
 std::vector<int> Multiples(int step, int count) {
@@ -233,7 +233,7 @@ TEST(Connection, RefusedCloseIsReportedOnceAndLeavesFlagsAsTheyWere) {
   RefusingSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm(v, socket, window, log);
+  TCPComm comm(v, socket, window, window, log);
   v.SocketConnected = kTrue;
   v.SwitcherConnected = kTrue;
 

@@ -22,7 +22,7 @@ class IniFileTest : public ::testing::Test {
   // Reads the given file content into freshly set-up settings.
   bool ReadContent(const std::string& content) {
     WriteBytes(IniPath(), content);
-    return ReadIniFile(vars, window);
+    return ReadIniFile(vars, window, window);
   }
 
   TempFolder folder;
@@ -89,7 +89,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
   Variables read;
   FakeWindow readWindow;
   ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
-  ASSERT_TRUE(ReadIniFile(read, readWindow));
+  ASSERT_TRUE(ReadIniFile(read, readWindow, readWindow));
   EXPECT_EQ(read.ServerAddress, "10.20.30.40");
   EXPECT_EQ(read.ServerPort, 4000);
   EXPECT_EQ(read.SelectedSource, 300);
@@ -111,7 +111,7 @@ TEST_F(IniFileTest, ReadsTheScrambledPasswordOfAKnownFile) {
 }
 
 TEST_F(IniFileTest, AMissingFileChangesNothing) {
-  EXPECT_FALSE(ReadIniFile(vars, window));
+  EXPECT_FALSE(ReadIniFile(vars, window, window));
   EXPECT_EQ(vars.ServerAddress, "");
   EXPECT_EQ(vars.ServerPort, 1250);
   EXPECT_EQ(window.pollTimerInterval, 20);

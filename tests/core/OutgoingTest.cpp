@@ -21,7 +21,7 @@ struct Sender {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{v, socket, window, log};
+  TCPComm comm{v, socket, window, window, log};
 };
 
 constexpr FakeSocket::WriteAnswer kNoRoom{0, SocketComponent::kWouldBlock, 0};

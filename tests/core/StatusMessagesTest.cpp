@@ -24,7 +24,7 @@ struct Panel {
   FakeSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{v, socket, window, log};
+  TCPComm comm{v, socket, window, window, log};
 };
 
 TEST(TypeRequest, BothFormsAreAnsweredAndStartThePollTimer) {

@@ -919,7 +919,7 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
   Variables r;
   r.AppFolder = folder.Path();
   FakeWindow fake;
-  ASSERT_TRUE(ReadIniFile(r, fake));
+  ASSERT_TRUE(ReadIniFile(r, fake, fake));
   // An address left empty is read back as this machine.
   EXPECT_EQ(r.ServerAddress, v.ServerAddress.empty() ? "127.0.0.1" : v.ServerAddress);
   EXPECT_EQ(r.ServerPort, v.ServerPort);

@@ -25,7 +25,7 @@ struct Link {
   FakeSocket socket;
   PollWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
   QtPollTimer timer;
 
   explicit Link(QtPollTimer::Clock clock = nullptr) : timer(comm, std::move(clock)) {

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "app/PanelWindow.h"
+#include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
 
-// A window that records what the core asked of it.
-class FakeWindow : public PanelWindow {
+// A window, with the link's timers, that records what the core asked of it.
+class FakeWindow : public PanelWindow, public LinkTimers {
  public:
   void LoadInputCombo() override { ++inputComboLoads; }
   void LoadConsoleCombo() override { ++consoleComboLoads; }
