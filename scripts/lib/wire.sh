@@ -1,14 +1,25 @@
 # shellcheck shell=bash
 # Figures from the simulator's trace, for scripts/faults and scripts/soak. Used after
 # tests/system/lib.sh, whose TRACE, now_ms and stamp_seconds they build on. Times are seconds
-# since midnight with milliseconds, as the trace stamps them.
+# since the midnight before the run started, with milliseconds, as the trace stamps them.
 
-clock_seconds() { date +%H:%M:%S.%3N | stamp_seconds; }
+WIRE_START=$(date +%H:%M:%S.%3N | stamp_seconds)
+
+# seconds: trace stamps on standard input as seconds; a run that passes midnight goes on counting.
+seconds() { stamp_seconds | awk -v start="$WIRE_START" '{ s = $1; if (s < start - 60) s += 86400; printf "%.3f\n", s }'; }
+
+clock_seconds() { date +%H:%M:%S.%3N | seconds; }
+
+# line_seconds LINE: the time stamp of that line of the trace.
+line_seconds() { sed -n "${1}p" "$TRACE" | seconds; }
+
+# last_line TEXT: the number of the last line of the trace holding that text.
+last_line() { grep -nF -- "$1" "$TRACE" | tail -n1 | cut -d: -f1; }
 
 # poll_seconds [FIRST_LINE]: when each poll moment's message (a poll, or the info request
 # sent in its place) reached the simulator, from that line of the trace on.
 poll_seconds() {
-  tail -n +"${1:-1}" "$TRACE" | grep -E -- '<- (F5 POLL|F2 INFO REQUEST) VALID' | stamp_seconds
+  tail -n +"${1:-1}" "$TRACE" | grep -E -- '<- (F5 POLL|F2 INFO REQUEST) VALID' | seconds
 }
 
 # most_within SECONDS: the largest number of the times on standard input that fall within
