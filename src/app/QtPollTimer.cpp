@@ -1,15 +1,20 @@
 #include "app/QtPollTimer.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "protocol/TCPComm.h"
 
-QtPollTimer::QtPollTimer(TCPComm& comm, QObject* parent) : QObject(parent), comm_(comm) {
+QtPollTimer::QtPollTimer(TCPComm& comm, Clock clock, QObject* parent)
+    : QObject(parent), comm_(comm), clock_(std::move(clock)) {
   wake_.setSingleShot(true);
   // A poll due in 400 ms must not slip by a whole 20 ms tick: coarse timers may.
   wake_.setTimerType(Qt::PreciseTimer);
   connect(&wake_, &QTimer::timeout, this, &QtPollTimer::OnWake);
-  clock_.start();
+  if (!clock_) {
+    elapsed_.start();
+    clock_ = [this] { return elapsed_.elapsed(); };
+  }
 }
 
 void QtPollTimer::setInterval(int milliseconds) {
@@ -19,7 +24,7 @@ void QtPollTimer::setInterval(int milliseconds) {
 
 void QtPollTimer::start() {
   active_ = true;
-  nextTick_ = clock_.elapsed() + period_;
+  nextTick_ = clock_() + period_;
   ArmForNextAction();
 }
 
@@ -45,9 +50,29 @@ void QtPollTimer::OnWake() {
 void QtPollTimer::CatchUp(bool countingTicksOnly) {
   if (catchingUp_) return;
   catchingUp_ = true;
-  const qint64 now = clock_.elapsed();
-  while (active_ && nextTick_ <= now) {
-    const qint64 due = (now - nextTick_) / period_ + 1;
+  const qint64 now = clock_();
+  // Waking more than a period after the moment the wake-up was armed for means the program was
+  // held up (a suspended machine, a stopped process, a debugger). Like any periodic timer, the
+  // link then gets one late tick for all the time it missed: a burst of polls would outrun the
+  // server's answers and time a healthy link out. The counting ticks before that moment were
+  // slept through on purpose and still count.
+  const bool heldUp = now - armedFor_ > period_;
+  HandOver(heldUp ? armedFor_ - 1 : now, countingTicksOnly);
+  if (heldUp && active_ && nextTick_ <= now) {
+    if (comm_.IdlePollTicksAhead() > 0) {
+      nextTick_ = now + period_;
+      comm_.SkipPollTicks(1);
+    } else if (!countingTicksOnly) {
+      nextTick_ = now + period_;
+      comm_.tmrPoll_Timer();
+    }
+  }
+  catchingUp_ = false;
+}
+
+void QtPollTimer::HandOver(qint64 until, bool countingTicksOnly) {
+  while (active_ && nextTick_ <= until) {
+    const qint64 due = (until - nextTick_) / period_ + 1;
     const std::int32_t counting = comm_.IdlePollTicksAhead();
     if (counting > 0) {
       const qint64 skipped = std::min<qint64>(counting, due);
@@ -58,13 +83,7 @@ void QtPollTimer::CatchUp(bool countingTicksOnly) {
     if (countingTicksOnly) break;
     comm_.tmrPoll_Timer();
     nextTick_ += period_;
-    // Like any periodic timer, a program that was held up (a suspended machine) gets one tick
-    // for the time it missed, not a burst of connect attempts.
-    if (comm_.IdlePollTicksAhead() == 0 && now - nextTick_ >= period_) {
-      nextTick_ += ((now - nextTick_) / period_) * period_;
-    }
   }
-  catchingUp_ = false;
 }
 
 void QtPollTimer::ArmForNextAction() {
@@ -73,5 +92,6 @@ void QtPollTimer::ArmForNextAction() {
 }
 
 void QtPollTimer::ArmAt(qint64 tickTime) {
-  wake_.start(static_cast<int>(std::clamp<qint64>(tickTime - clock_.elapsed(), 0, 1 << 30)));
+  armedFor_ = tickTime;
+  wake_.start(static_cast<int>(std::clamp<qint64>(tickTime - clock_(), 0, 1 << 30)));
 }

@@ -47,24 +47,24 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
         decodeStalled_ = false;
         continue;
       }
-      // Drained. Any other error means the link is going away; its own events deal with that.
-      if (socket_.LastError() == SocketComponent::kWouldBlock) {
-        window_.EnableDecodeTimer();
-        ProcessReceiveBuffer();
-        // The decode timer takes one message per tick, so a server sending short messages
-        // faster than that would fill memory. A backlog beyond the longest legal message is
-        // decoded now, message by message, until it fits again. A server that sends faster
-        // than the panel can act on its messages loses the oldest of the surplus rather than
-        // freeze the window: decoding resumes at the next command byte.
-        const auto deadline = std::chrono::steady_clock::now() + kBacklogDecodeBudget;
-        const auto bound = static_cast<std::size_t>(kMaxMessageLength);
-        while (v_.ReceiveBuffer.size() > bound && !decodeStalled_) {
-          if (std::chrono::steady_clock::now() >= deadline) {
-            v_.ReceiveBuffer.TakeFront(v_.ReceiveBuffer.size() - bound);
-            break;
-          }
-          ProcessReceiveBuffer();
+      // Drained. Whatever ended the reads, "would block" or a link that is going away (a
+      // server may send its last report and close at once), the bytes taken are decoded: they
+      // may be all the server ever sends. The link's own events deal with the closed socket.
+      window_.EnableDecodeTimer();
+      ProcessReceiveBuffer();
+      // The decode timer takes one message per tick, so a server sending short messages
+      // faster than that would fill memory. A backlog beyond the longest legal message is
+      // decoded now, message by message, until it fits again. A server that sends faster
+      // than the panel can act on its messages loses the oldest of the surplus rather than
+      // freeze the window: decoding resumes at the next command byte.
+      const auto deadline = std::chrono::steady_clock::now() + kBacklogDecodeBudget;
+      const auto bound = static_cast<std::size_t>(kMaxMessageLength);
+      while (v_.ReceiveBuffer.size() > bound && !decodeStalled_) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+          v_.ReceiveBuffer.TakeFront(v_.ReceiveBuffer.size() - bound);
+          break;
         }
+        ProcessReceiveBuffer();
       }
       return;
     }

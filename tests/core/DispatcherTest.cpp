@@ -212,14 +212,17 @@ TEST(DataArrival, NothingToReadStillStartsTheTimerAndDecodes) {
   EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
 }
 
-TEST(DataArrival, ClosedSocketKeepsTheBytesButDecodesNothing) {
+TEST(DataArrival, AReportFollowedByTheServerClosingIsStillDecoded) {
+  // The server reports channel 3 on console 5 on, then closes: the last read ends with a
+  // connection error, not "would block".
   Panel p;
+  p.v.SelectedSource = 3;
+  p.v.SelectedConsole = 5;
   p.socket.errorWhenEmpty = 10054;
-  p.Arrive("\xF5");
-  EXPECT_EQ(p.Left(), "\xF5");
-  EXPECT_FALSE(p.window.decodeTimerEnabled);
-  EXPECT_TRUE(p.socket.writes.empty());
-  EXPECT_TRUE(p.log.reports.empty());
+  p.Arrive(std::string("\xD6\x7F\x00\x01\x02\x00\x04\x00\x01\x07\xFF", 11));
+  EXPECT_TRUE(p.window.decodeTimerEnabled);
+  EXPECT_EQ(p.window.onColour, 0xFFFFC0u);
+  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
 }
 
 TEST(DataArrival, UnusableAnnouncedLengthIsReportedAndNothingIsRead) {

@@ -26,15 +26,22 @@ struct Link {
   PollWindow window;
   RecordingReporter log;
   TCPComm comm{vars, socket, window, log};
-  QtPollTimer timer{comm};
+  QtPollTimer timer;
 
-  Link() { window.timer = &timer; }
+  explicit Link(QtPollTimer::Clock clock = nullptr) : timer(comm, std::move(clock)) {
+    window.timer = &timer;
+  }
 
   int Polls() const {
     return static_cast<int>(std::count(socket.wire.begin(), socket.wire.end(), '\xF5'));
   }
-  int Connects() const {
-    return static_cast<int>(std::count(socket.calls.begin(), socket.calls.end(), "connect"));
+  int Calls(const char* call) const {
+    return static_cast<int>(std::count(socket.calls.begin(), socket.calls.end(), call));
+  }
+  int Connects() const { return Calls("connect"); }
+  void ComeUp() {
+    socket.connected = true;
+    comm.scktSwitcher_Connect();
   }
 };
 
@@ -98,6 +105,53 @@ TEST(SleepingPollTimer, StoppedTimerDoesNothing) {
   RunEventLoopUntil([] { return false; }, 30);
   EXPECT_EQ(link.Connects(), 0);
   EXPECT_FALSE(link.timer.isActive());
+}
+
+// The machine is suspended while the timer sleeps; the clock jumps by a thousand periods. A
+// periodic timer then gives one late tick, not the thousand it missed: a burst of polls would
+// outrun the server's answers and time a healthy link out.
+TEST(SleepingPollTimer, AStallGivesOneLateTickInEveryLinkState) {
+  enum class Up { Never, BeforeStart, AfterStart };
+  struct Case {
+    const char* state;
+    Up up;
+    std::int16_t pollTicks;
+    std::int16_t pollsOutstanding;
+    const char* after;
+  };
+  // PollInterval 20 and Time Out 20 at Refresh Rate 1: the 21st unanswered poll times out.
+  const Case cases[] = {
+      {"down", Up::Never, 0, 0, "connects 1, polls 0, closes 0, PollTicks 0"},
+      {"up, awake between polls", Up::AfterStart, 5, 0,
+       "connects 0, polls 0, closes 0, PollTicks 6"},
+      {"up, asleep until the poll", Up::BeforeStart, 5, 0,
+       "connects 0, polls 1, closes 0, PollTicks 0"},
+      {"up at the poll moment", Up::BeforeStart, 19, 0,
+       "connects 0, polls 1, closes 0, PollTicks 0"},
+      {"up at a time-out", Up::BeforeStart, 19, 21, "connects 0, polls 0, closes 1, PollTicks 20"},
+  };
+  constexpr int kPeriod = 10;
+  for (const Case& c : cases) {
+    qint64 now = 5000;
+    Link link([&now] { return now; });
+    link.vars.PollInterval = 20;
+    link.vars.PollTicks = c.pollTicks;
+    if (c.up == Up::BeforeStart) link.ComeUp();
+    link.timer.setInterval(kPeriod);
+    link.timer.start();
+    if (c.up == Up::AfterStart) link.ComeUp();
+    link.vars.PollsOutstanding = c.pollsOutstanding;
+
+    now += 1000 * kPeriod;
+    const auto after = [&] {
+      return "connects " + std::to_string(link.Connects()) + ", polls " +
+             std::to_string(link.Polls()) + ", closes " + std::to_string(link.Calls("close")) +
+             ", PollTicks " + std::to_string(link.vars.PollTicks);
+    };
+    RunEventLoopUntil([&] { return after() == c.after; });
+    RunEventLoopUntil([] { return false; }, 5 * kPeriod);  // and nothing more comes
+    EXPECT_EQ(after(), c.after) << c.state;
+  }
 }
 
 }  // namespace

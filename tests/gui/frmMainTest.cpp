@@ -250,9 +250,12 @@ TEST_F(MainWindow, UnreadableConfigurationIsLoggedAndLeavesThePanelUnconnected) 
 }
 
 TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
-  folder.Write("qevntpnl.ini", IniFor(1, "No", 2));
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  folder.Write("qevntpnl.ini", IniFor(server.serverPort(), "No", 2));
   window->Form_Load();
   window->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->socket().IsConnected(); }, 5000));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
   window->EnableDecodeTimer();
@@ -264,10 +267,12 @@ TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
   EXPECT_FALSE(window->pollTimer().isActive());
   EXPECT_FALSE(window->decodeTimer().isActive());
   EXPECT_FALSE(other.isVisible()) << "every other window closes with the panel";
+  EXPECT_FALSE(window->socket().IsConnected()) << "the link closes with the panel";
   EXPECT_EQ(folder.Read("qevntpnl.ini"),
-            QByteArray("[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=1\r\n"
-                       "CONFIG\r\nInput=7\r\nConsole=12\r\nStay On Top=No\r\nRefresh Rate=2\r\n"
-                       "Time Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n"));
+            "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" +
+                QByteArray::number(server.serverPort()) +
+                "\r\nCONFIG\r\nInput=7\r\nConsole=12\r\nStay On Top=No\r\nRefresh Rate=2\r\n"
+                "Time Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n");
 }
 
 TEST_F(MainWindow, FileExitSavesAndCloses) {
@@ -275,11 +280,18 @@ TEST_F(MainWindow, FileExitSavesAndCloses) {
   window->Form_Load();
   window->show();
   window->vars().SelectedSource = 9;
+  // The close writes the file too, after closing the other windows: by then Exit's own write
+  // must already be on disk.
+  QDialog other;
+  other.show();
+  QByteArray iniBeforeTheClosesWrite;
+  QObject::connect(&other, &QDialog::rejected,
+                   [&] { iniBeforeTheClosesWrite = folder.Read("qevntpnl.ini"); });
 
   Child<QAction>("mnuExit")->trigger();
 
   EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nInput=9\r\n"));
+  EXPECT_TRUE(iniBeforeTheClosesWrite.contains("\r\nInput=9\r\n"));
 }
 
 TEST_F(MainWindow, SetupTakesThePanelOffTheTopWhileOpenAndRestoresItAfter) {

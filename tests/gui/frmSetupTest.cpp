@@ -128,6 +128,7 @@ TEST_F(SetupDialog, PortUnchangedInValueSavesWithoutReconnecting) {
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(window->vars().ServerPort, 1250);
   EXPECT_FALSE(window->pollTimer().isActive()) << "no reconnection, so no poll timer started";
+  EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "window order applied";
   EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nIP Port=1250\r\n"));
 }
 
