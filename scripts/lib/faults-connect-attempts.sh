@@ -40,9 +40,17 @@ inside='
   echo $(($(active_opens) - before))
 '
 chmod 700 "$work"
-syns=$(unshare -n bash -c "$inside" inside "$work" "$counter" "$seconds")
+if unshare -n true 2>/dev/null; then
+  syns=$(unshare -n bash -c "$inside" inside "$work" "$counter" "$seconds")
+else
+  # A container may forbid namespaces; the attempts alone are still worth having.
+  echo "no network namespace here: SYNs not counted"
+  bash -c "ip() { :; }; active_opens() { echo 0; }; $inside" inside "$work" "$counter" "$seconds" >/dev/null
+  syns=-1
+fi
 attempts=$(grep -c attempt "$work/attempts" 2>/dev/null || echo 0)
 awk -v s="$seconds" -v a="$attempts" -v y="$syns" 'BEGIN {
-  printf "FIGURE: refusing server for %d s: %d connect attempts (%.2f per s), %d SYNs (%.2f per attempt)\n",
-    s, a, a / s, y, (a > 0 ? y / a : 0) }'
+  printf "FIGURE: refusing server for %d s: %d connect attempts (%.2f per s)", s, a, a / s
+  if (y >= 0) printf ", %d SYNs (%.2f per attempt)", y, (a > 0 ? y / a : 0)
+  printf "\n" }'
 [ "$attempts" -gt 0 ] || { echo "FAIL: no connect attempt counted" >&2; exit 1; }
