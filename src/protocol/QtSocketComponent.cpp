@@ -91,7 +91,7 @@ int QtSocketComponent::Connect() {
     return kAddressNotAvailable;
   }
   // The poll timer asks for a connect on every tick while the link is down; a server that is
-  // down sees at most one attempt per pacing interval.
+  // down sees at most one attempt per pacing interval (which may be two SYNs: Qt's own).
   if (sinceLastAttempt_.isValid() && !sinceLastAttempt_.hasExpired(kConnectPacingMs)) {
     return 0;
   }

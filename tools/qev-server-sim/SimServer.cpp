@@ -71,6 +71,21 @@ void SimServer::Stop() {
   Trace("stopped");
 }
 
+void SimServer::SetLiveFaults(const LiveFaults& faults) {
+  options_.switcherDown = faults.switcherDown;
+  options_.noPollAnswer = faults.noPollAnswer;
+  options_.garbage = faults.garbage;
+  options_.trickle = faults.trickle;
+  options_.silent = faults.silent;
+  std::string words;
+  if (faults.switcherDown) words += " switcher-down";
+  if (faults.noPollAnswer) words += " no-poll-answer";
+  if (faults.garbage) words += " garbage";
+  if (faults.trickle) words += " trickle";
+  if (faults.silent) words += " silent";
+  Trace("live faults:" + (words.empty() ? std::string(" none") : words));
+}
+
 void SimServer::OnNewConnection() {
   while (QTcpSocket* socket = server_->nextPendingConnection()) {
     if (options_.rejectMs > 0 && uptime_.elapsed() < options_.rejectMs) {
@@ -276,7 +291,8 @@ void SimServer::Send(Panel& panel, const ByteString& message, const std::string&
 }
 
 void SimServer::Write(Panel& panel, const QByteArray& bytes) {
-  if (options_.trickle) {
+  // A trickle switched off still lets the bytes it holds go first.
+  if (options_.trickle || !panel.trickle.isEmpty()) {
     panel.trickle.append(bytes);
     if (!trickleTimer_.isActive()) trickleTimer_.start();
   } else {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "SimControl.h"
 #include "SimMessages.h"
 
 class QTcpServer;
@@ -62,6 +63,10 @@ class SimServer : public QObject {
   bool Listen(QString& error);
   // Closes every link (the trace shows it).
   void Stop();
+  // Switches the live faults from now on; a silent server leaves the links it has alone.
+  void SetLiveFaults(const LiveFaults& faults);
+  // A line of the trace from outside the server.
+  void Note(const std::string& line) { Trace(line); }
 
  private:
   struct Panel {

@@ -96,6 +96,11 @@ int main(int argc, char* argv[]) {
       {"flood-garbage", "Fault: after the greeting, send random bytes for this many seconds.", "s",
        "0"},
       {"reject-ms", "Fault: drop every connection made this soon after start.", "ms", "0"},
+      {"control",
+       "Read live faults from this file whenever it changes: the words switcher-down,\n"
+       "no-poll-answer, garbage, trickle and silent (new links only); they replace the\n"
+       "live faults given above, and an empty or removed file clears them.",
+       "file"},
   };
   parser.addOptions(options);
   parser.process(app);
@@ -142,6 +147,8 @@ int main(int argc, char* argv[]) {
                  qPrintable(error));
     return 1;
   }
+  std::optional<SimControl> control;
+  if (parser.isSet("control")) control.emplace(parser.value("control"), server);
   QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
     char byte = 0;
     [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);

@@ -1,0 +1,33 @@
+#!/bin/bash
+# The server reports a channel and closes the link at once, so that the report and the close
+# reach the panel together, and every link after it is silent: no later arrival can carry the
+# report's bytes along. The ON button must still show the report. Over loopback Qt hands the
+# panel the report while the link still counts as up and sees the close only afterwards, so this
+# shows the outcome end to end; a read that ends with the close itself is driven by the core's
+# tests with a fake socket.
+#   faults-report-close.sh PANEL SIMULATOR
+source "$(dirname "$0")/../../tests/system/lib.sh"
+source "$(dirname "$0")/wire.sh"
+
+start_xvfb
+control=$WORK/control
+# Greeting (2 messages), then the report is the 3rd; no polls either way to come in between.
+start_sim --no-poll-answer --poll-panel-ms 0 --close-after 3 --control "$control"
+make_panel_folder
+write_ini "$SIM_PORT" 3 5
+start_panel
+main=$(find_window '^QEV Zozudo' 20)
+offset=$(menu_offset "$main")
+wait_for 10 "the panel's type answer" in_trace "#1 <- 81 TYPE ANSWER"
+echo "no-poll-answer silent" >"$control"
+wait_for 5 "silent server" in_trace "live faults: no-poll-answer silent"
+
+pressed=$(now_ms)
+click "$main" "$ON_X" $((ON_Y + offset))
+wait_for 10 "report and close" in_trace "#1 closing the link after 3 messages"
+if wait_until 5 button_is "$main" "$ON_X" $((ON_COLOUR_Y + offset)) "$LIGHT_CYAN"; then
+  echo "FIGURE: report then close: ON recoloured $(($(now_ms) - pressed)) ms after the press"
+  pass
+fi
+echo "FIGURE: report then close: ON not recoloured within 5 s"
+fail "the report that came with the close was never applied"
