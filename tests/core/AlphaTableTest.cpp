@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Variables.h"
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/Rig.h"
 
 namespace {
 
@@ -47,7 +45,7 @@ const std::string kMicTable(
     "\x28\xFF",
     21);
 
-class AlphaTable : public ::testing::Test {
+class AlphaTable : public ::testing::Test, protected Rig {
  protected:
   AlphaTable() {
     vars.InputNames = {"Inpt0001", "Inpt0002", "Inpt0003"};
@@ -69,12 +67,6 @@ class AlphaTable : public ::testing::Test {
     EXPECT_EQ(vars.InfoRequestFlags2, 1);
     EXPECT_TRUE(log.reports.empty());
   }
-
-  Variables vars;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
 };
 
 TEST_F(AlphaTable, InputTableReplacesNamesNumbersAndCountAndRefillsTheSourceList) {

@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Variables.h"
-#include "protocol/TCPComm.h"
 #include "setup/Failure.h"
-#include "support/Fakes.h"
+#include "support/Rig.h"
 
 namespace {
 
@@ -39,7 +37,7 @@ std::string Report(const std::vector<Entry>& entries, int n = -1) {
 }
 
 // The operator has chosen source 3 and console 5: on the wire source 2 and console 4.
-class ChannelReport : public ::testing::Test {
+class ChannelReport : public ::testing::Test, protected Rig {
  protected:
   ChannelReport() {
     vars.SelectedSource = 3;
@@ -53,12 +51,6 @@ class ChannelReport : public ::testing::Test {
     EXPECT_EQ(window.cueColour, kUntouched);
     EXPECT_EQ(vars.CueActive, kFalse);
   }
-
-  Variables vars;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
 };
 
 TEST_F(ChannelReport, ChannelOnHighlightsOnInCyanAndRestsOff) {
@@ -118,9 +110,7 @@ TEST_F(ChannelReport, MissingEntryIsReportedAfterTheEntriesBeforeItApplied) {
 
   EXPECT_EQ(window.cueColour, kYellow);
   EXPECT_EQ(vars.CueActive, kTrue);
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].message, "Error Receiving Channel On Off");
-  EXPECT_EQ(log.reports[0].location, "Switcher Message Error");
+  ASSERT_EQ(log.Texts(), (Texts{"Switcher Message Error: Error Receiving Channel On Off"}));
   EXPECT_EQ(log.reports[0].code, kOutOfRange);
 }
 
@@ -128,8 +118,7 @@ TEST_F(ChannelReport, ReportWithoutAnEntryCountIsReportedNotReadPastItsEnd) {
   comm.ProcessChannelOnOff(std::string("\xD6\x00\xFF", 3));
 
   ExpectNothingChanged();
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].message, "Error Receiving Channel On Off");
+  EXPECT_EQ(log.Texts(), (Texts{"Switcher Message Error: Error Receiving Channel On Off"}));
 }
 
 TEST_F(ChannelReport, WrongChecksumChangesNothingAndReportsNothing) {

@@ -4,10 +4,11 @@
 #include <random>
 #include <string>
 
-#include "TempFolder.h"
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
 #include "support/Fakes.h"
+#include "support/IniText.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,11 +18,9 @@ class IniFileTest : public ::testing::Test {
  protected:
   IniFileTest() { ProgramSetup(vars, window, reporter, {folder.Path().string()}); }
 
-  fs::path IniPath() const { return folder.File("qevntpnl.ini"); }
-
   // Reads the given file content into freshly set-up settings.
   bool ReadContent(const std::string& content) {
-    WriteBytes(IniPath(), content);
+    folder.Write(kIniFileName, content);
     return ReadIniFile(vars, window);
   }
 
@@ -31,20 +30,15 @@ class IniFileTest : public ::testing::Test {
   Variables vars;
 };
 
-const std::string kWrittenFile =
-    "[CONFIGURATION]\r\n"
-    "SETUP\r\n"
-    "IP Address=192.168.1.10\r\n"
-    "IP Port=1251\r\n"
-    "CONFIG\r\n"
-    "Input=12\r\n"
-    "Console=3\r\n"
-    "Stay On Top=No\r\n"
-    "Refresh Rate=2\r\n"
-    "Time Out=45\r\n"
-    "SECURITY\r\n"
-    "User Name=op\r\n"
-    "Password=bdf\r\n";
+const std::string kWrittenFile = IniText({.address = "192.168.1.10",
+                                          .port = 1251,
+                                          .input = 12,
+                                          .console = 3,
+                                          .stayOnTop = "No",
+                                          .refreshRate = 2,
+                                          .timeOut = 45,
+                                          .userName = "op",
+                                          .password = "bdf"});
 
 }  // namespace
 
@@ -60,18 +54,15 @@ TEST_F(IniFileTest, WritesTheThirteenLinesByteForByte) {
   vars.Password = "abc";
 
   EXPECT_TRUE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_FALSE(fs::exists(folder.File("qevntpnl.ini.tmp")));
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
 }
 
 TEST_F(IniFileTest, WritesStartUpValuesAndNegativeNumbersPlainly) {
   vars.SelectedConsole = -4;
   EXPECT_TRUE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()),
-            "[CONFIGURATION]\r\nSETUP\r\nIP Address=\r\nIP Port=1250\r\nCONFIG\r\nInput=1\r\n"
-            "Console=-4\r\nStay On Top=Yes\r\nRefresh Rate=1\r\nTime Out=20\r\nSECURITY\r\n"
-            "User Name=\r\nPassword=\r\n");
+  EXPECT_EQ(folder.Read(kIniFileName), IniText({.console = -4}));
 }
 
 TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
@@ -202,24 +193,24 @@ TEST_F(IniFileTest, APasswordThatCannotBeUnscrambledFailsKeepingWhatWasRead) {
 }
 
 TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWholeAndIsReported) {
-  WriteBytes(IniPath(), kWrittenFile);
+  folder.Write(kIniFileName, kWrittenFile);
   fs::create_directory(folder.File("qevntpnl.ini.tmp"));  // in the way of the new file
 
   EXPECT_FALSE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
   EXPECT_TRUE(fs::is_directory(folder.File("qevntpnl.ini.tmp")));
 }
 
 TEST_F(IniFileTest, APasswordThatCannotBeScrambledLeavesTheOldFileWhole) {
-  WriteBytes(IniPath(), kWrittenFile);
+  folder.Write(kIniFileName, kWrittenFile);
   vars.Password = "a\xFE";  // 0xFE + 2 does not fit a byte
 
   EXPECT_FALSE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
-  EXPECT_FALSE(fs::exists(folder.File("qevntpnl.ini.tmp")));
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
 }
 
 TEST_F(IniFileTest, DamagedFilesNeverCrashAndYieldWhatTheyCan) {

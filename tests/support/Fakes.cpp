@@ -8,9 +8,15 @@
 
 void FakeWindow::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
   switch (button) {
-    case ChannelButton::On: onColour = bgr; break;
-    case ChannelButton::Off: offColour = bgr; break;
-    case ChannelButton::Cue: cueColour = bgr; break;
+    case ChannelButton::On:
+      onColour = bgr;
+      break;
+    case ChannelButton::Off:
+      offColour = bgr;
+      break;
+    case ChannelButton::Cue:
+      cueColour = bgr;
+      break;
   }
 }
 
@@ -21,7 +27,9 @@ void FakeWindow::ShowLinkState(LinkState state, const std::string& address, std:
   linkStates.push_back(word + address + ":" + std::to_string(port));
 }
 
-void FakeSocket::SetRemoteHost(const std::string& address) { calls.push_back("host " + address); }
+void FakeSocket::SetRemoteHost(const std::string& address) {
+  calls.push_back("host " + address);
+}
 void FakeSocket::SetRemotePort(std::int32_t port) {
   calls.push_back("port " + std::to_string(port));
 }
@@ -29,7 +37,9 @@ int FakeSocket::Connect() {
   calls.push_back("connect");
   return connectStatus;
 }
-void FakeSocket::Close() { calls.push_back("close"); }
+void FakeSocket::Close() {
+  calls.push_back("close");
+}
 void FakeSocket::Disconnect() {
   calls.push_back("disconnect");
   connected = false;
@@ -87,4 +97,10 @@ bool RecordingReporter::Has(std::string_view message, std::string_view location)
   return std::any_of(reports.begin(), reports.end(), [&](const Report& r) {
     return r.message == message && r.location == location;
   });
+}
+
+std::vector<std::string> RecordingReporter::Texts() const {
+  std::vector<std::string> texts;
+  for (const Report& r : reports) texts.push_back(r.location + ": " + r.message);
+  return texts;
 }

@@ -73,6 +73,9 @@ class FakeSocket : public SocketComponent {
   std::vector<std::int32_t> readMaxima;
 };
 
+// What a test expects of RecordingReporter::Texts.
+using Texts = std::vector<std::string>;
+
 // An error reporter that keeps every report with the failure it was called for.
 class RecordingReporter : public ErrorReporter {
  public:
@@ -85,4 +88,6 @@ class RecordingReporter : public ErrorReporter {
   void ReportError(std::string_view message, std::string_view location) override;
   std::vector<Report> reports;
   bool Has(std::string_view message, std::string_view location) const;
+  // Each report as "location: message", in order: what a test compares at a glance.
+  std::vector<std::string> Texts() const;
 };
