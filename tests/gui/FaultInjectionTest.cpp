@@ -11,25 +11,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "app/frmMain.h"
 #include "setup/Procedures.h"
+#include "support/Bytes.h"
 #include "support/Fakes.h"
 #include "support/GuiHelpers.h"
+#include "support/IniText.h"
+#include "support/LoopbackServer.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -50,9 +57,6 @@ constexpr qint64 kMemoryAllowanceKiB = 64 * 1024;
 constexpr qint64 kUiFrozenMs = 2000;
 constexpr int kProbeIntervalMs = 10;
 constexpr qint64 kReconnectDeadlineMs = 10000;
-// Bytes the test server keeps queued in its socket while it streams: the stream goes as fast
-// as the panel reads, without piling up in the test's own memory.
-constexpr qint64 kServerQueuedBytes = 256 * 1024;
 constexpr int kStreamChunk = 64 * 1024;
 
 constexpr char kPoll = '\xF5';
@@ -64,14 +68,10 @@ int EnvValue(const char* name, int fallback) {
   return ok && value > 0 ? value : fallback;
 }
 
-QByteArray Hex(const char* text) {
-  return QByteArray::fromHex(text);
-}
-
 // Channel reports for source 3 on console 5 (wire numbers 2 and 4), the channel the
 // configuration below selects.
-const QByteArray kReportOn = Hex("D67F00010200040001 07FF");
-const QByteArray kReportOff = Hex("D67F00010200040000 06FF");
+const std::string kReportOn = Hex("D67F00010200040001 07FF");
+const std::string kReportOff = Hex("D67F00010200040000 06FF");
 
 void Figure(const std::string& text) {
   std::cout << "FIGURE: " << text << std::endl;
@@ -161,112 +161,19 @@ class UiWatch : public QObject {
   bool peakResettable_ = false;
 };
 
-// A Server Module that misbehaves on request. It listens on 127.0.0.1, takes the newest
-// connection as its peer, counts the polls (F5) and poll answers (F4) the panel sends, and can
-// stream bytes to the panel as fast as the panel reads them. It never answers the panel's polls.
-class FaultServer : public QObject {
- public:
-  FaultServer() {
-    QObject::connect(&server, &QTcpServer::newConnection, this, [this] { Accept(); });
-  }
-
-  bool Listen(quint16 port = 0) { return server.listen(QHostAddress::LocalHost, port); }
-  quint16 Port() const { return server.serverPort(); }
-
-  // Stops listening and drops every connection: from now on connections are refused.
-  void GoDown() {
-    server.close();
-    for (const QPointer<QTcpSocket>& socket : accepted) {
-      if (socket) socket->abort();
-    }
-  }
-
-  void Send(const QByteArray& bytes) {
-    if (peer) peer->write(bytes);
-  }
-
-  // Streams to the peer what next() hands out, until it hands out an empty array.
-  void Stream(std::function<QByteArray()> next) {
-    next_ = std::move(next);
-    streaming_ = true;
-    QObject::connect(peer, &QTcpSocket::bytesWritten, this, [this] { Refill(); });
-    Refill();
-  }
-  bool Streaming() const { return streaming_; }
-  void StopStream() {
-    streaming_ = false;
-    next_ = nullptr;
-    if (peer) QObject::disconnect(peer, &QTcpSocket::bytesWritten, this, nullptr);
-  }
-
-  QTcpServer server;
-  QList<QPointer<QTcpSocket>> accepted;
-  QPointer<QTcpSocket> peer;
-  int connections = 0;
-  bool readIncoming = true;   // false: accepts and then never reads (half-open)
-  bool hangUpAtOnce = false;  // true: closes every connection as soon as it is accepted
-  qint64 pollsFromPanel = 0;
-  qint64 answersFromPanel = 0;
-  QElapsedTimer sinceAccept;  // since the newest connection was accepted
-  qint64 heldMs = -1;         // how long the panel kept its last closed connection open
-  QByteArray unreadAtClose;   // what a half-open connection was sent and never read
-
- private:
-  void Accept() {
-    while (QTcpSocket* next = server.nextPendingConnection()) {
-      ++connections;
-      accepted.append(next);
-      peer = next;
-      sinceAccept.start();
-      if (hangUpAtOnce) {
-        next->abort();
-        continue;
-      }
-      if (readIncoming) {
-        QObject::connect(next, &QTcpSocket::readyRead, this, [this, next] {
-          const QByteArray bytes = next->readAll();
-          pollsFromPanel += bytes.count(kPoll);
-          answersFromPanel += bytes.count(kPollAnswer);
-        });
-      }
-      QObject::connect(next, &QTcpSocket::disconnected, this, [this, next] {
-        heldMs = sinceAccept.elapsed();
-        if (!readIncoming && next->isOpen()) unreadAtClose = next->readAll();
-      });
-    }
-  }
-
-  void Refill() {
-    if (!streaming_ || !peer) return;
-    while (peer->bytesToWrite() < kServerQueuedBytes) {
-      const QByteArray chunk = next_();
-      if (chunk.isEmpty()) {
-        StopStream();
-        return;
-      }
-      peer->write(chunk);
-    }
-  }
-
-  std::function<QByteArray()> next_;
-  bool streaming_ = false;
-};
-
 // Input 3 on console 5, the given poll timing, the server on this machine.
-QByteArray Ini(quint16 port, int refreshRate, int timeOut) {
-  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
-         "\r\nCONFIG\r\nInput=3\r\nConsole=5\r\nStay On Top=No\r\nRefresh Rate=" +
-         QByteArray::number(refreshRate) + "\r\nTime Out=" + QByteArray::number(timeOut) +
-         "\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
+std::string Ini(quint16 port, int refreshRate, int timeOut) {
+  return IniText({.address = "127.0.0.1",
+                  .port = port,
+                  .input = 3,
+                  .console = 5,
+                  .stayOnTop = "No",
+                  .refreshRate = refreshRate,
+                  .timeOut = timeOut});
 }
 
-int ReportLines(const QByteArray& log) {
-  return static_cast<int>(log.count(": Error # "));
-}
-
-// Runs the event loop for as long as a fault lasts.
-void RunEventLoopFor(int ms) {
-  RunEventLoopUntil([] { return false; }, ms);
+int ReportLines(const std::string& log) {
+  return static_cast<int>(Count(log, ": Error # "));
 }
 
 class FaultInjection : public ::testing::Test {
@@ -275,9 +182,9 @@ class FaultInjection : public ::testing::Test {
   // A stream cut short by a failed assertion must not outlive what it reads from.
   void TearDown() override { server.StopStream(); }
 
-  void StartPanel(const QByteArray& ini) {
+  void StartPanel(const std::string& ini) {
     folder.Write("qevntpnl.ini", ini);
-    window = std::make_unique<frmMain>(folder.Path());
+    window = std::make_unique<frmMain>(folder.WithSeparator());
     window->Form_Load();
     window->show();
   }
@@ -303,13 +210,13 @@ class FaultInjection : public ::testing::Test {
 
   // The server polls and the panel must answer, however long that takes within bounds.
   bool PollIsAnswered(int timeoutMs = 5000) {
-    const qint64 before = server.answersFromPanel;
-    server.Send(QByteArray(1, kPoll));
-    return RunEventLoopUntil([&] { return server.answersFromPanel > before; }, timeoutMs);
+    const qint64 before = server.answers;
+    server.Send(std::string(1, kPoll));
+    return RunEventLoopUntil([&] { return server.answers > before; }, timeoutMs);
   }
 
-  TestFolder folder;
-  FaultServer server;
+  TempFolder folder;
+  LoopbackServer server;
   std::unique_ptr<frmMain> window;
 };
 
@@ -326,7 +233,7 @@ TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
   // so each completed one shows on a button.
   struct Cut {
     int at;
-    const QByteArray* report;
+    const std::string* report;
     QPushButton* lit;
     int red, green, blue;
   };
@@ -335,7 +242,7 @@ TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
                       {10, &kReportOn, on, 192, 255, 255}};
   for (const Cut& cut : cuts) {
     const int connectionsBefore = server.connections;
-    server.Send(cut.report->left(cut.at));
+    server.Send(cut.report->substr(0, cut.at));
     server.peer->disconnectFromHost();
     ASSERT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kFalse; }));
     QElapsedTimer reconnect;
@@ -345,7 +252,7 @@ TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
     EXPECT_FALSE(Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue))
         << "half a report changed the button, cut at " << cut.at;
 
-    server.Send(cut.report->mid(cut.at));
+    server.Send(cut.report->substr(cut.at));
     const bool recoloured =
         RunEventLoopUntil([&] { return Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue); });
     EXPECT_TRUE(recoloured) << "cut at " << cut.at << ": " << Describe(FaceColour(*cut.lit));
@@ -368,10 +275,10 @@ TEST_F(FaultInjection, AHalfOpenServerIsTimedOutAndConnectedAgain) {
 
   ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }, 10000));
   const qint64 heldMs = server.heldMs;
-  EXPECT_EQ(server.unreadAtClose.toHex(' '), "f5 f5 f5") << "three polls, then the time-out";
+  EXPECT_EQ(server.unreadAtClose, "\xF5\xF5\xF5") << "three polls, then the time-out";
   EXPECT_TRUE(LinkUp());
   Figure("half-open: server accepted, never read or answered; panel sent " +
-         std::to_string(server.unreadAtClose.count(kPoll)) + " polls, closed the link after " +
+         std::to_string(Count(server.unreadAtClose, "\xF5")) + " polls, closed the link after " +
          std::to_string(heldMs) + " ms (Refresh Rate 1, Time Out 2) and connected again");
 }
 
@@ -380,8 +287,8 @@ TEST_F(FaultInjection, AHalfOpenServerIsTimedOutAndConnectedAgain) {
 
 // Data bytes 0x01..0x7F over and over; with withPolls, every mebibyte starts with the server's
 // poll F5.
-QByteArray DataBytes(bool withPolls, qint64 offset) {
-  QByteArray chunk(kStreamChunk, '\0');
+std::string DataBytes(bool withPolls, qint64 offset) {
+  std::string chunk(kStreamChunk, '\0');
   for (int i = 0; i < kStreamChunk; ++i) chunk[i] = static_cast<char>(1 + (offset + i) % 127);
   if (withPolls && offset % (1024 * 1024) == 0) chunk[0] = kPoll;
   return chunk;
@@ -398,25 +305,25 @@ class EndlessData : public FaultInjection {
   };
 
   // Streams `megabytes` of what chunkAt(offset) gives to the panel, as fast as it reads.
-  Result Flood(int megabytes, const std::function<QByteArray(qint64)>& chunkAt) {
+  Result Flood(int megabytes, const std::function<std::string(qint64)>& chunkAt) {
     Result result;
     const qint64 total = static_cast<qint64>(megabytes) * 1024 * 1024;
-    const qint64 answersBefore = server.answersFromPanel;
-    const qint64 panelPollsBefore = server.pollsFromPanel;
+    const qint64 answersBefore = server.answers;
+    const qint64 panelPollsBefore = server.polls;
     QElapsedTimer clock;
     clock.start();
-    server.Stream([&]() -> QByteArray {
+    server.Stream([&]() -> std::string {
       if (result.sentBytes >= total) return {};
-      const QByteArray chunk = chunkAt(result.sentBytes);
-      result.sentBytes += chunk.size();
-      result.polls += chunk.count(kPoll);
+      const std::string chunk = chunkAt(result.sentBytes);
+      result.sentBytes += static_cast<qint64>(chunk.size());
+      result.polls += std::count(chunk.begin(), chunk.end(), kPoll);
       return chunk;
     });
     // At most a few hundred MB/s and at least a few MB/s on loopback: a generous bound.
     EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, 60000 + megabytes * 1000));
     result.ms = clock.elapsed();
-    result.answeredDuring = server.answersFromPanel - answersBefore;
-    result.panelPollsDuring = server.pollsFromPanel - panelPollsBefore;
+    result.answeredDuring = server.answers - answersBefore;
+    result.panelPollsDuring = server.polls - panelPollsBefore;
     return result;
   }
 
@@ -434,13 +341,13 @@ class EndlessData : public FaultInjection {
 
 TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
   watch.Start();
-  const qint64 answersBefore = server.answersFromPanel;
+  const qint64 answersBefore = server.answers;
   const Result flood = Flood(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
   ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
-  EXPECT_TRUE(RunEventLoopUntil(
-      [&] { return server.answersFromPanel - answersBefore == flood.polls; }, 10000))
-      << server.answersFromPanel - answersBefore << " of " << flood.polls << " polls answered";
-  const qint64 answered = server.answersFromPanel - answersBefore;
+  EXPECT_TRUE(
+      RunEventLoopUntil([&] { return server.answers - answersBefore == flood.polls; }, 10000))
+      << server.answers - answersBefore << " of " << flood.polls << " polls answered";
+  const qint64 answered = server.answers - answersBefore;
   watch.Stop();
 
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
@@ -459,7 +366,7 @@ TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAf
   watch.Start();
   // A channel report that starts and never reaches its EOM.
   const Result flood = Flood(megabytes_, [](qint64 offset) {
-    QByteArray chunk = DataBytes(false, offset);
+    std::string chunk = DataBytes(false, offset);
     if (offset == 0) chunk[0] = '\xD6';
     return chunk;
   });
@@ -606,23 +513,23 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
   watch.Start();
   qint64 sent = 0;
   qint64 polls = 0;
-  const qint64 answersBefore = server.answersFromPanel;
+  const qint64 answersBefore = server.answers;
   QElapsedTimer clock;
   clock.start();
-  server.Stream([&]() -> QByteArray {
+  server.Stream([&]() -> std::string {
     if (clock.elapsed() >= floodSeconds * 1000LL) return {};
-    QByteArray chunk(kStreamChunk, '\0');
+    std::string chunk(kStreamChunk, '\0');
     for (int i = 0; i < kStreamChunk; i += 4) {
       const std::uint32_t word = random();
       for (int k = 0; k < 4; ++k) chunk[i + k] = static_cast<char>((word >> (8 * k)) & 0xFF);
     }
-    sent += chunk.size();
-    polls += chunk.count(kPoll);
+    sent += static_cast<qint64>(chunk.size());
+    polls += std::count(chunk.begin(), chunk.end(), kPoll);
     return chunk;
   });
   ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
   const qint64 floodMs = clock.elapsed();
-  const qint64 answeredDuring = server.answersFromPanel - answersBefore;
+  const qint64 answeredDuring = server.answers - answersBefore;
 
   // The flood may end inside a message; a whole report after it cuts that off, which releases
   // any poll still waiting behind it. Once the report shows, everything before it is decoded.
@@ -640,7 +547,7 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
   // many it answered is a figure. What must hold is that it answers once the flood is over, and
   // by then every earlier answer has arrived too.
   EXPECT_TRUE(PollIsAnswered()) << "a poll after the flood";
-  const qint64 answered = server.answersFromPanel - answersBefore - 1;
+  const qint64 answered = server.answers - answersBefore - 1;
   watch.Stop();
 
   EXPECT_LE(watch.WorstLateMs(), kUiFrozenMs) << "the window froze";
@@ -682,8 +589,8 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   const int floodSeconds = EnvValue("QEV_FAULT_FLOOD_SECONDS", kDefaultFloodSeconds);
   StartPanel(Ini(server.Port(), 1, 3600));
   ASSERT_TRUE(LinkUp());
-  const QByteArray message = Hex(costly.hex);
-  QByteArray block;
+  const std::string message = Hex(costly.hex);
+  std::string block;
   while (block.size() < kStreamChunk) block += message;
 
   UiWatch watch;
@@ -691,9 +598,9 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   qint64 sent = 0;
   QElapsedTimer clock;
   clock.start();
-  server.Stream([&]() -> QByteArray {
+  server.Stream([&]() -> std::string {
     if (clock.elapsed() >= floodSeconds * 1000LL) return {};
-    sent += block.size();
+    sent += static_cast<qint64>(block.size());
     return block;
   });
   ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
@@ -722,7 +629,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   const bool answered = decoded && PollIsAnswered();
   watch.Stop();
 
-  const QByteArray log = folder.Read("Errorlog.txt");
+  const std::string log = folder.Read("Errorlog.txt");
   EXPECT_LE(watch.WorstLateMs(), kUiFrozenMs) << "the window froze";
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_EQ(decoded, waitForDrain) << "a report behind the backlog";
@@ -748,10 +655,10 @@ INSTANTIATE_TEST_SUITE_P(Messages, CostlyFlood, ::testing::ValuesIn(kCostly),
 // permissions: a directory stands where the temporary file must go.
 
 TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInMemory) {
-  const QByteArray original = Ini(server.Port(), 1, 20);
+  const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
 
@@ -759,20 +666,20 @@ TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInM
 
   const bool whole = folder.Read("qevntpnl.ini") == original;
   EXPECT_TRUE(whole) << "the old file was touched";
-  const QByteArray log = folder.Read("Errorlog.txt");
-  EXPECT_EQ(ReportLines(log), 1) << log.toStdString();
-  EXPECT_EQ(log.count("File Error"), 1);
-  EXPECT_EQ(log.count("Error Writing ini File: Error # "), 1);
+  const std::string log = folder.Read("Errorlog.txt");
+  EXPECT_EQ(ReportLines(log), 1) << log;
+  EXPECT_EQ(Count(log, "File Error"), 1u);
+  EXPECT_EQ(Count(log, "Error Writing ini File: Error # "), 1u);
   EXPECT_EQ(window->vars().SelectedSource, 7);
 
   // With the way clear, the next close saves what the operator chose.
-  ASSERT_TRUE(QDir(folder.dir.path()).rmdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(fs::remove(folder.File("qevntpnl.ini.tmp")));
   window->show();
   window->close();
-  const QByteArray saved = folder.Read("qevntpnl.ini");
-  const bool kept = saved.contains("\r\nInput=7\r\nConsole=12\r\n");
-  EXPECT_TRUE(kept) << saved.toStdString();
-  EXPECT_EQ(saved.count("\r\n"), 13);
+  const std::string saved = folder.Read("qevntpnl.ini");
+  const bool kept = Contains(saved, "\r\nInput=7\r\nConsole=12\r\n");
+  EXPECT_TRUE(kept) << saved;
+  EXPECT_EQ(Count(saved, "\r\n"), 13u);
   EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
   Figure(
       "unwritable configuration: closing with a directory in the temporary file's place "
@@ -784,21 +691,26 @@ TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInM
 }
 
 TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
-  const QByteArray original = Ini(server.Port(), 1, 20);
+  const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  QDir dir(folder.dir.path());
-  ASSERT_TRUE(dir.mkdir("qevntpnl.ini.tmp"));
-  ASSERT_TRUE(dir.mkdir("Errorlog.txt"));
-  const QStringList before = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
+  ASSERT_TRUE(fs::create_directory(folder.File("Errorlog.txt")));
+  const auto entries = [&] {
+    std::set<fs::path> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path())) {
+      names.insert(entry.path().filename());
+    }
+    return names;
+  };
+  const std::set<fs::path> before = entries();
 
   window->close();
 
   const bool whole = folder.Read("qevntpnl.ini") == original;
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(whole) << "the old file was touched";
-  EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before)
-      << "no archive or stray file";
+  EXPECT_EQ(entries(), before) << "no archive or stray file";
   Figure(std::string("unwritable configuration and error log: the window closed, no crash; ") +
          "the failed report of the failed write was dropped, not repeated; the old file " +
          (whole ? "stayed whole" : "WAS CHANGED"));
@@ -808,9 +720,9 @@ TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
 // Damaged configuration files: the panel starts, uses what it can, and never loses the file
 // until a complete new one replaces it.
 
-QByteArray Junk(int size, unsigned seed) {
+std::string Junk(int size, unsigned seed) {
   std::mt19937 random(seed);
-  QByteArray junk(size, '\0');
+  std::string junk(static_cast<std::size_t>(size), '\0');
   // A double quote opens an entry that runs to the next quote, across line ends: the junk
   // leaves quotes out so the usable lines after it stay reachable.
   for (char& byte : junk) {
@@ -820,14 +732,14 @@ QByteArray Junk(int size, unsigned seed) {
   return junk;
 }
 
-QByteArray Usable(quint16 port) {
-  return "\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
+std::string Usable(quint16 port) {
+  return "\r\nIP Address=127.0.0.1\r\nIP Port=" + std::to_string(port) +
          "\r\nInput=3\r\nConsole=5\r\n";
 }
 
 struct DamagedIni {
   const char* name;
-  QByteArray (*content)(quint16 port);
+  std::string (*content)(quint16 port);
   bool namesServer;  // holds a usable address and port: the panel must connect
   bool readFails;    // reading gives up part-way: logged, and no connection is started
 };
@@ -839,28 +751,28 @@ const DamagedIni kDamaged[] = {
      false},
     {"TenMegabytes",
      [](quint16 port) {
-       return "IP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) + "\r\n" +
-              QByteArray(10 * 1024 * 1024, 'Z') + "\r\nInput=3\r\nConsole=5\r\n";
+       return "IP Address=127.0.0.1\r\nIP Port=" + std::to_string(port) + "\r\n" +
+              std::string(10 * 1024 * 1024, 'Z') + "\r\nInput=3\r\nConsole=5\r\n";
      },
      true, false},
     {"ValuesOutOfRange",
      [](quint16 port) {
        return "IP Port=-5\r\nInput=99999\r\nConsole=-40000\r\nRefresh Rate=0\r\nTime "
               "Out=999999\r\nStay On Top=yes\r\nIP Address=127.0.0.1\r\nIP Port=" +
-              QByteArray::number(port) + "\r\n";
+              std::to_string(port) + "\r\n";
      },
      true, false},
     {"PasswordThatCannotBeUnscrambled",
-     [](quint16 port) { return Usable(port) + "Password=" + QByteArray(1, '\0') + "\r\n"; }, false,
+     [](quint16 port) { return Usable(port) + "Password=" + std::string(1, '\0') + "\r\n"; }, false,
      true},
     {"NoLineEnds",
      [](quint16 port) {
-       return "IP Address=127.0.0.1,IP Port=" + QByteArray::number(port) + ",Input=3,Console=5";
+       return "IP Address=127.0.0.1,IP Port=" + std::to_string(port) + ",Input=3,Console=5";
      },
      true, false},
     {"CarriageReturnsOnly",
      [](quint16 port) {
-       return "[CONFIGURATION]\rSETUP\rIP Address=127.0.0.1\rIP Port=" + QByteArray::number(port) +
+       return "[CONFIGURATION]\rSETUP\rIP Address=127.0.0.1\rIP Port=" + std::to_string(port) +
               "\rInput=3\rConsole=5";
      },
      true, false},
@@ -875,7 +787,7 @@ class DamagedConfiguration : public FaultInjection,
 
 TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClose) {
   const DamagedIni& damage = GetParam();
-  const QByteArray original = damage.content(server.Port());
+  const std::string original = damage.content(server.Port());
   UiWatch watch;
   watch.Start();
   QElapsedTimer load;
@@ -889,11 +801,11 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
   if (damage.namesServer) {
     EXPECT_TRUE(LinkUp()) << "the usable lines were not used";
     EXPECT_EQ(v.SelectedSource == 3 && v.SelectedConsole == 5,
-              original.contains("Input=3") && original.contains("Console=5"));
+              Contains(original, "Input=3") && Contains(original, "Console=5"));
   }
   if (damage.readFails) {
     EXPECT_FALSE(window->pollTimer().isActive());
-    EXPECT_EQ(folder.Read("Errorlog.txt").count("Error Loading Form"), 1);
+    EXPECT_EQ(Count(folder.Read("Errorlog.txt"), "Error Loading Form"), 1u);
   } else {
     EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
     EXPECT_EQ(window->pollTimer().interval(), v.RefreshRate * 20);
@@ -911,13 +823,13 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
 
   // The file given is replaced only by a complete new one, which gives back the settings the
   // panel ran with.
-  const QByteArray saved = folder.Read("qevntpnl.ini");
-  const bool complete = saved.startsWith("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
-                        saved.endsWith("\r\n") && saved.count("\r\n") == 13;
-  ASSERT_TRUE(complete) << saved.left(200).toStdString();
+  const std::string saved = folder.Read("qevntpnl.ini");
+  const bool complete = saved.starts_with("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
+                        saved.ends_with("\r\n") && Count(saved, "\r\n") == 13;
+  ASSERT_TRUE(complete) << saved.substr(0, 200);
   EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
   Variables r;
-  r.AppFolder = folder.Path();
+  r.AppFolder = folder.WithSeparator();
   FakeWindow fake;
   ASSERT_TRUE(ReadIniFile(r, fake));
   // An address left empty is read back as this machine.

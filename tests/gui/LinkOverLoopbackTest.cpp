@@ -5,57 +5,18 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <memory>
 
 #include "app/frmMain.h"
+#include "support/Bytes.h"
 #include "support/GuiHelpers.h"
+#include "support/IniText.h"
+#include "support/LoopbackServer.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
 
 namespace {
-
-QByteArray Hex(const char* text) {
-  return QByteArray::fromHex(text);
-}
-
-// A Server Module that answers the panel's polls and remembers what the panel sent.
-class LoopbackServer : public QObject {
- public:
-  LoopbackServer() {
-    server.listen(QHostAddress::LocalHost);
-    QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
-      while (QTcpSocket* next = server.nextPendingConnection()) {
-        ++connections;
-        peer = next;
-        QObject::connect(next, &QTcpSocket::readyRead, this, [this, next] {
-          const QByteArray bytes = next->readAll();
-          received += bytes;
-          if (answerPolls) {
-            for (char byte : bytes) {
-              if (byte == '\xF5') next->write(Hex("F4"));
-            }
-          }
-        });
-      }
-    });
-  }
-  void Send(const QByteArray& bytes) {
-    if (peer) peer->write(bytes);
-  }
-
-  QTcpServer server;
-  QPointer<QTcpSocket> peer;
-  QByteArray received;
-  int connections = 0;
-  bool answerPolls = true;
-};
-
-QByteArray IniFor(quint16 port) {
-  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
-         "\r\nCONFIG\r\nInput=3\r\nConsole=5\r\nStay On Top=No\r\nRefresh Rate=1\r\nTime "
-         "Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
-}
 
 // An input table of three names of four characters, and a console table of 256.
 QByteArray NameTable(int type, int count) {
@@ -74,25 +35,30 @@ QByteArray NameTable(int type, int count) {
 class LinkOverLoopback : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.server.isListening());
-    folder.Write("qevntpnl.ini", IniFor(server.server.serverPort()));
-    window = std::make_unique<frmMain>(folder.Path());
+    ASSERT_TRUE(server.Listen());
+    server.answerPolls = true;
+    folder.Write("qevntpnl.ini", IniText({.address = "127.0.0.1",
+                                          .port = server.Port(),
+                                          .input = 3,
+                                          .console = 5,
+                                          .stayOnTop = "No"}));
+    window = std::make_unique<frmMain>(folder.WithSeparator());
     window->Form_Load();
     window->show();
   }
 
-  TestFolder folder;
+  TempFolder folder;
   LoopbackServer server;
   std::unique_ptr<frmMain> window;
 };
 
 TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire) {
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.received.contains(Hex("F5")); }));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return server.polls > 0; }));
   // The poll was answered with F4: the panel asks for both name tables.
-  const QByteArray infoRequest = Hex("F2000200000100000000 0003FF");
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.received.contains(infoRequest); }));
+  const std::string infoRequest = Hex("F2000200000100000000 0003FF");
+  ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, infoRequest); }));
 
-  server.Send(NameTable(10, 3) + NameTable(70, 256));
+  server.Send((NameTable(10, 3) + NameTable(70, 256)).toStdString());
   auto* sources = window->findChild<QComboBox*>(QStringLiteral("cmbSource"));
   auto* consoles = window->findChild<QComboBox*>(QStringLiteral("cmbConsole"));
   ASSERT_TRUE(RunEventLoopUntil([&] { return sources->count() == 4 && consoles->count() == 257; }));
@@ -101,9 +67,9 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
 
   server.received.clear();
   QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOn")), Qt::LeftButton);
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.received.contains(Hex("D6")); }));
-  const int at = server.received.indexOf(Hex("D6"));
-  EXPECT_EQ(server.received.mid(at, 11).toHex(' '), "d6 7f 00 01 02 00 04 00 01 07 ff");
+  ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, "\xD6"); }));
+  const std::size_t at = server.received.find('\xD6');
+  EXPECT_EQ(server.received.substr(at, 11), Hex("d6 7f 00 01 02 00 04 00 01 07 ff"));
 }
 
 TEST_F(LinkOverLoopback, ChannelReportRecoloursTheButtonOnScreen) {
@@ -128,7 +94,7 @@ TEST_F(LinkOverLoopback, UnansweredPollsCloseTheLinkAndItIsOpenedAgain) {
   ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 1; }));
   // Refresh Rate 1, Time Out 20: 21 polls 0.4 s apart, then the link is closed and reopened.
   ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }, 20000));
-  EXPECT_EQ(server.received.count(Hex("F5")), 21);
+  EXPECT_EQ(server.polls, 21);
 }
 
 }  // namespace

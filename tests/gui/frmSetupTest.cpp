@@ -1,28 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
+#include "support/Bytes.h"
 #include "support/GuiHelpers.h"
+#include "support/LoopbackServer.h"
 #include "support/ModalDriver.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
 
 namespace {
 
 class SetupDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    window = std::make_unique<frmMain>(folder.Path());
+    window = std::make_unique<frmMain>(folder.WithSeparator());
     window->SetMessageBoxFn(boxes.Fn());
     Variables& vars = window->vars();
-    vars.AppFolder = folder.Path();
+    vars.AppFolder = folder.WithSeparator();
     vars.ServerAddress = "127.0.0.1";
     vars.ServerPort = 1250;
     vars.StayOnTopMode = kTopmost;
@@ -43,12 +46,7 @@ class SetupDialog : public ::testing::Test {
   QLineEdit* Address() { return Child<QLineEdit>("txtIPAddr"); }
   void Ok() { Child<QPushButton>("cmdOk")->click(); }
 
-  int Px(int twips, bool vertical = false) {
-    const int dpi = vertical ? dialog->logicalDpiY() : dialog->logicalDpiX();
-    return qRound(twips * dpi / 1440.0);
-  }
-
-  TestFolder folder;
+  TempFolder folder;
   BoxRecorder boxes;
   std::unique_ptr<frmMain> window;
   frmSetup* dialog = nullptr;
@@ -57,27 +55,20 @@ class SetupDialog : public ::testing::Test {
 TEST_F(SetupDialog, LayoutCaptionsAndToolTips) {
   Open();
   EXPECT_EQ(dialog->windowTitle(), "Setup");
-  EXPECT_EQ(dialog->size(), QSize(Px(4680), Px(3195, true)));
+  EXPECT_EQ(dialog->size(), QSize(Px(*dialog, 4680), Px(*dialog, 3195, true)));
   EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
   EXPECT_FALSE(dialog->windowIcon().isNull());
 
-  struct Place {
-    const char* name;
-    int left, top, width, height;
-  };
-  const Place places[] = {
-      {"lblIpAddr", 120, 240, 975, 255},      {"txtIPAddr", 1320, 240, 1575, 375},
-      {"lblIPPort", 120, 840, 975, 255},      {"txtIPPort", 1320, 840, 1575, 375},
-      {"chkStayOnTop", 120, 1560, 2535, 255}, {"cmdCancel", 840, 2280, 1215, 372},
-      {"cmdOk", 2280, 2280, 1215, 372},
-  };
-  for (const Place& p : places) {
-    QWidget* control = Child<QWidget>(p.name);
-    ASSERT_NE(control, nullptr) << p.name;
-    EXPECT_EQ(control->geometry(),
-              QRect(Px(p.left), Px(p.top, true), Px(p.width), Px(p.height, true)))
-        << p.name;
-  }
+  ExpectPlaces(*dialog, dialog,
+               {
+                   {"lblIpAddr", 120, 240, 975, 255},
+                   {"txtIPAddr", 1320, 240, 1575, 375},
+                   {"lblIPPort", 120, 840, 975, 255},
+                   {"txtIPPort", 1320, 840, 1575, 375},
+                   {"chkStayOnTop", 120, 1560, 2535, 255},
+                   {"cmdCancel", 840, 2280, 1215, 372},
+                   {"cmdOk", 2280, 2280, 1215, 372},
+               });
 
   for (const char* name : {"lblIpAddr", "lblIPPort", "chkStayOnTop", "cmdCancel", "cmdOk"}) {
     QWidget* control = Child<QWidget>(name);
@@ -129,7 +120,7 @@ TEST_F(SetupDialog, PortUnchangedInValueSavesWithoutReconnecting) {
   EXPECT_EQ(window->vars().ServerPort, 1250);
   EXPECT_FALSE(window->pollTimer().isActive()) << "no reconnection, so no poll timer started";
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "window order applied";
-  EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nIP Port=1250\r\n"));
+  EXPECT_TRUE(Contains(folder.Read("qevntpnl.ini"), "\r\nIP Port=1250\r\n"));
 }
 
 TEST_F(SetupDialog, PortsOutsideOneTo65535AreRefused) {
@@ -160,25 +151,25 @@ TEST_F(SetupDialog, PortsOneAnd65535AreTakenAndReconnect) {
     EXPECT_FALSE(dialog->isVisible()) << port;
     EXPECT_EQ(window->vars().ServerPort, port);
     EXPECT_TRUE(window->pollTimer().isActive());
-    EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nIP Port=" + QByteArray::number(port)));
+    EXPECT_TRUE(Contains(folder.Read("qevntpnl.ini"), "\r\nIP Port=" + std::to_string(port)));
   }
 }
 
 TEST_F(SetupDialog, OnlyTheAddressChangedReconnectsToTheNewServer) {
-  QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  LoopbackServer server;
+  ASSERT_TRUE(server.Listen());
   Variables& vars = window->vars();
   vars.ServerAddress = "127.0.0.2";
-  vars.ServerPort = server.serverPort();
+  vars.ServerPort = server.Port();
   Open();
   Address()->setText("127.0.0.1");
   Ok();
 
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(vars.ServerAddress, "127.0.0.1");
-  EXPECT_EQ(vars.ServerPort, server.serverPort());
+  EXPECT_EQ(vars.ServerPort, server.Port());
   EXPECT_TRUE(window->pollTimer().isActive());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 5000));
+  EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections > 0; }));
 }
 
 TEST_F(SetupDialog, AddressIsRepairedAndShownAsTaken) {
@@ -222,7 +213,7 @@ TEST_F(SetupDialog, AddressWithoutThreeDotsAndATailIsRefused) {
 
 TEST_F(SetupDialog, FailedSaveKeepsTheDialogOpenWithTheNewSettingsInForce) {
   // The new file is written beside the old one first; a directory in its place makes that fail.
-  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(std::filesystem::create_directory(folder.File("qevntpnl.ini.tmp")));
   Open();
   Port()->setText("1251");
   Ok();
@@ -234,7 +225,7 @@ TEST_F(SetupDialog, FailedSaveKeepsTheDialogOpenWithTheNewSettingsInForce) {
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(window->vars().ServerPort, 1251);
   EXPECT_TRUE(window->pollTimer().isActive());
-  EXPECT_TRUE(folder.Read("Errorlog.txt").contains("Error Writing ini File"));
+  EXPECT_TRUE(Contains(folder.Read("Errorlog.txt"), "Error Writing ini File"));
 }
 
 TEST_F(SetupDialog, CancelAfterAFailedCheckPutsStayOnTopBack) {
@@ -262,18 +253,18 @@ TEST_F(SetupDialog, CancelAfterAFailedCheckPutsStayOnTopBack) {
 }
 
 TEST(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
-  QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-  TestFolder folder;
+  LoopbackServer server;
+  ASSERT_TRUE(server.Listen());
+  TempFolder folder;
   BoxRecorder boxes;
-  frmMain window(folder.Path());
+  frmMain window(folder.WithSeparator());
   window.SetMessageBoxFn(boxes.Fn());
 
   WhenModalOpens([&](QWidget* modal) {
     auto* address = modal->findChild<QLineEdit*>("txtIPAddr");
     EXPECT_EQ(address->text(), "") << "no address has ever been set";
     address->setText("127.0.0.1");
-    modal->findChild<QLineEdit*>("txtIPPort")->setText(QString::number(server.serverPort()));
+    modal->findChild<QLineEdit*>("txtIPPort")->setText(QString::number(server.Port()));
     modal->findChild<QPushButton*>("cmdOk")->click();
   });
   window.Form_Load();
@@ -281,10 +272,10 @@ TEST(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].title, "Configuration Error");
   EXPECT_TRUE(window.pollTimer().isActive());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 5000));
-  const QByteArray ini = folder.Read("qevntpnl.ini");
-  EXPECT_TRUE(ini.contains("\r\nIP Address=127.0.0.1\r\n")) << ini.toStdString();
-  EXPECT_TRUE(ini.contains("\r\nIP Port=" + QByteArray::number(server.serverPort()) + "\r\n"));
+  EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections > 0; }));
+  const std::string ini = folder.Read("qevntpnl.ini");
+  EXPECT_TRUE(Contains(ini, "\r\nIP Address=127.0.0.1\r\n")) << ini;
+  EXPECT_TRUE(Contains(ini, "\r\nIP Port=" + std::to_string(server.Port()) + "\r\n"));
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QHash>
 #include <QImage>
 #include <QMessageBox>
 #include <QWidget>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,31 @@ struct BoxRecorder {
     };
   }
 };
+
+// Twips, the unit the panel's forms are laid out in, as pixels at the widget's own resolution.
+inline int Px(const QWidget& widget, int twips, bool vertical = false) {
+  const int dpi = vertical ? widget.logicalDpiY() : widget.logicalDpiX();
+  return qRound(twips * dpi / 1440.0);
+}
+
+// Where a control of a form stands, in twips.
+struct TwipsPlace {
+  const char* name;
+  int left, top, width, height;
+};
+
+// Each named control of the form sits on `parent` at its place.
+inline void ExpectPlaces(const QWidget& form, const QWidget* parent,
+                         std::initializer_list<TwipsPlace> places) {
+  for (const TwipsPlace& p : places) {
+    const auto* control = form.findChild<const QWidget*>(QLatin1String(p.name));
+    ASSERT_NE(control, nullptr) << p.name;
+    EXPECT_EQ(control->parentWidget(), parent) << p.name;
+    EXPECT_EQ(control->geometry(), QRect(Px(form, p.left), Px(form, p.top, true), Px(form, p.width),
+                                         Px(form, p.height, true)))
+        << p.name;
+  }
+}
 
 // The colour most of a widget's middle shows: its face, whatever text is drawn on it.
 inline QColor FaceColour(QWidget& widget) {
