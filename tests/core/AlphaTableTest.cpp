@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/NameTables.h"
 #include "support/Rig.h"
 
 namespace {
@@ -48,9 +49,7 @@ const std::string kMicTable(
 class AlphaTable : public ::testing::Test, protected Rig {
  protected:
   AlphaTable() {
-    vars.InputNames = {"Inpt0001", "Inpt0002", "Inpt0003"};
-    vars.InputNumbers = {1, 2, 3};
-    vars.InputCount = 3;
+    SetInputNames(vars, {"Inpt0001", "Inpt0002", "Inpt0003"});
     vars.ConsoleNames = {"Console 001", "Console 002"};
     vars.InfoRequestFlags = 256;
     vars.InfoRequestFlags2 = 1;

@@ -21,18 +21,21 @@ struct Link : Rig {
   // What the poll timer did over a run of ticks.
   struct Run {
     std::vector<int> pollTicks;  // ticks at which something was written
-    int closedAt = 0;            // tick at which the link went down
+    int closedAt = 0;            // tick at which the link last went down
     int timerCalls = 0;
   };
+  // One tick of the poll timer, noted in the run as tick number `tick`.
+  void Tick(int tick, Run& run) {
+    const std::size_t written = socket.writes.size();
+    const bool wasUp = vars.SocketConnected == kTrue;
+    comm.tmrPoll_Timer();
+    ++run.timerCalls;
+    if (socket.writes.size() != written) run.pollTicks.push_back(tick);
+    if (wasUp && vars.SocketConnected == kFalse) run.closedAt = tick;
+  }
   Run Tick(int ticks) {
     Run run;
-    for (int tick = 1; tick <= ticks; ++tick) {
-      const std::size_t written = socket.writes.size();
-      const bool wasUp = vars.SocketConnected == kTrue;
-      comm.tmrPoll_Timer();
-      if (socket.writes.size() != written) run.pollTicks.push_back(tick);
-      if (wasUp && vars.SocketConnected == kFalse && run.closedAt == 0) run.closedAt = tick;
-    }
+    for (int tick = 1; tick <= ticks; ++tick) Tick(tick, run);
     return run;
   }
 };
@@ -241,13 +244,7 @@ Link::Run RunWithSkipping(Link& link, int ticks, bool skip) {
       tick += n;
       continue;
     }
-    ++tick;
-    const std::size_t written = link.socket.writes.size();
-    const bool wasUp = link.vars.SocketConnected == kTrue;
-    link.comm.tmrPoll_Timer();
-    ++run.timerCalls;
-    if (link.socket.writes.size() != written) run.pollTicks.push_back(tick);
-    if (wasUp && link.vars.SocketConnected == kFalse) run.closedAt = tick;
+    link.Tick(++tick, run);
     if (link.vars.SocketConnected == kFalse && link.socket.calls.back() == "connect") link.ComeUp();
   }
   return run;

@@ -6,6 +6,7 @@
 
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
+#include "support/FailureCode.h"
 #include "support/Fakes.h"
 #include "support/IniText.h"
 #include "support/TempFolder.h"
@@ -30,27 +31,22 @@ class IniFileTest : public ::testing::Test {
   Variables vars;
 };
 
-const std::string kWrittenFile = IniText({.address = "192.168.1.10",
-                                          .port = 1251,
-                                          .input = 12,
-                                          .console = 3,
-                                          .stayOnTop = "No",
-                                          .refreshRate = 2,
-                                          .timeOut = 45,
-                                          .userName = "op",
-                                          .password = "bdf"});
+// The password "abc" is stored as "bdf".
+const IniSettings kWritten{.address = "192.168.1.10",
+                           .port = 1251,
+                           .input = 12,
+                           .console = 3,
+                           .stayOnTop = "No",
+                           .refreshRate = 2,
+                           .timeOut = 45,
+                           .userName = "op",
+                           .password = "bdf"};
+const std::string kWrittenFile = IniText(kWritten);
 
 }  // namespace
 
 TEST_F(IniFileTest, WritesTheThirteenLinesByteForByte) {
-  vars.ServerAddress = "192.168.1.10";
-  vars.ServerPort = 1251;
-  vars.SelectedSource = 12;
-  vars.SelectedConsole = 3;
-  vars.StayOnTopMode = kNotTopmost;
-  vars.RefreshRate = 2;
-  vars.TimeOut = 45;
-  vars.UserName = "op";
+  Apply(kWritten, vars);
   vars.Password = "abc";
 
   EXPECT_TRUE(WriteIniFile(vars, reporter));
@@ -66,14 +62,15 @@ TEST_F(IniFileTest, WritesStartUpValuesAndNegativeNumbersPlainly) {
 }
 
 TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
-  vars.ServerAddress = "10.20.30.40";
-  vars.ServerPort = 4000;
-  vars.SelectedSource = 300;
-  vars.SelectedConsole = 7;
-  vars.StayOnTopMode = kNotTopmost;
-  vars.RefreshRate = 1638;
-  vars.TimeOut = 3600;
-  vars.UserName = "ops";
+  const IniSettings settings{.address = "10.20.30.40",
+                             .port = 4000,
+                             .input = 300,
+                             .console = 7,
+                             .stayOnTop = "No",
+                             .refreshRate = 1638,
+                             .timeOut = 3600,
+                             .userName = "ops"};
+  Apply(settings, vars);
   vars.Password = "pa$\xE9";  // an 8-bit character scrambles to 0xED
   ASSERT_TRUE(WriteIniFile(vars, reporter));
 
@@ -81,14 +78,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
   FakeWindow readWindow;
   ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
   ASSERT_TRUE(ReadIniFile(read, readWindow));
-  EXPECT_EQ(read.ServerAddress, "10.20.30.40");
-  EXPECT_EQ(read.ServerPort, 4000);
-  EXPECT_EQ(read.SelectedSource, 300);
-  EXPECT_EQ(read.SelectedConsole, 7);
-  EXPECT_EQ(read.StayOnTopMode, kNotTopmost);
-  EXPECT_EQ(read.RefreshRate, 1638);
-  EXPECT_EQ(read.TimeOut, 3600);
-  EXPECT_EQ(read.UserName, "ops");
+  EXPECT_EQ(SettingsOf(read), settings);
   EXPECT_EQ(read.Password, "pa$\xE9");
   EXPECT_EQ(read.PollInterval, 32760);
   EXPECT_EQ(readWindow.pollTimerInterval, 32760);
@@ -181,12 +171,7 @@ TEST_F(IniFileTest, NumbersTooBigForTheirSettingAreClampedBeforeTheRule) {
 }
 
 TEST_F(IniFileTest, APasswordThatCannotBeUnscrambledFailsKeepingWhatWasRead) {
-  try {
-    ReadContent("Input=7\r\nPassword=\x01\x01\r\n");
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_NE(failure.Code(), 0);
-  }
+  EXPECT_NE(FailureCodeOf([&] { ReadContent("Input=7\r\nPassword=\x01\x01\r\n"); }), 0);
   EXPECT_EQ(vars.SelectedSource, 7);
   EXPECT_EQ(vars.Password, "");
   EXPECT_TRUE(window.windowOrders.empty());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "setup/Procedures.h"
+#include "support/IniText.h"
 #include "support/Rig.h"
 #include "support/TempFolder.h"
 
@@ -38,14 +39,7 @@ TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
   SetUpProgram(rig);
 
   EXPECT_EQ(vars.AppFolder, "/opt/panel/");
-  EXPECT_EQ(vars.ServerAddress, "");
-  EXPECT_EQ(vars.ServerPort, 1250);
-  EXPECT_EQ(vars.SelectedSource, 1);
-  EXPECT_EQ(vars.SelectedConsole, 0);
-  EXPECT_EQ(vars.StayOnTopMode, kTopmost);
-  EXPECT_EQ(vars.RefreshRate, 1);
-  EXPECT_EQ(vars.TimeOut, 20);
-  EXPECT_EQ(vars.UserName, "");
+  EXPECT_EQ(SettingsOf(vars), IniSettings{});
   EXPECT_EQ(vars.Password, "");
   EXPECT_TRUE(rig.log.reports.empty());
 }

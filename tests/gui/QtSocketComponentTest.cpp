@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "protocol/QtSocketComponent.h"
-#include "setup/Failure.h"
+#include "support/FailureCode.h"
 #include "support/LoopbackServer.h"
 #include "support/Wait.h"
 
@@ -48,7 +48,26 @@ class QtSocketComponentTest : public ::testing::Test {
         Drain(total);
       }
     });
+    // Every attempt shows on the inner socket as a move to ConnectingState.
+    QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &socket_,
+                     [this](QAbstractSocket::SocketState state) {
+                       attempts_ += state == QAbstractSocket::ConnectingState ? 1 : 0;
+                     });
+    QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &socket_,
+                     [this] { ++socketErrors_; });
   }
+
+  // Asks for a connect every 20 ms, as the poll timer of a panel at Refresh Rate 1 does.
+  void KeepAsking() {
+    QObject::connect(&ticker_, &QTimer::timeout, &ticker_, [this] {
+      ++ticks_;
+      EXPECT_EQ(socket_.Connect(), 0);
+    });
+    asking_.start();
+    ticker_.start(20);
+  }
+  // Asked at least ten times, over more than `ms`.
+  bool AskedFor(qint64 ms) const { return ticks_ >= 10 && asking_.hasExpired(ms); }
 
   void Drain(int announced) {
     std::vector<char> area(static_cast<size_t>(announced) + 1);
@@ -93,6 +112,11 @@ class QtSocketComponentTest : public ::testing::Test {
   std::string received_;
   bool drainOnArrival_ = true;
   std::int16_t lastReadError_ = 0;
+  int attempts_ = 0;
+  int socketErrors_ = 0;
+  QTimer ticker_;
+  QElapsedTimer asking_;
+  int ticks_ = 0;
 };
 
 TEST_F(QtSocketComponentTest, AnnouncesTheConnectionOnceAndNeverFromInsideConnect) {
@@ -108,28 +132,15 @@ TEST_F(QtSocketComponentTest, AnnouncesTheConnectionOnceAndNeverFromInsideConnec
 
 TEST_F(QtSocketComponentTest, ConnectWhileAnAttemptIsPendingOrConnectedStartsNoOther) {
   AimAt(server_);
-  int socketErrors = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &server_,
-                   [&socketErrors] { ++socketErrors; });
-
   ASSERT_EQ(socket_.Connect(), 0);
   EXPECT_EQ(socket_.Connect(), 0);
   ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
 
   // The poll timer keeps asking while it has not yet seen the connected event; go on past
   // the pacing interval so a second attempt would have been allowed to start.
-  int ticks = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this, &ticks] {
-    ++ticks;
-    EXPECT_EQ(socket_.Connect(), 0);
-  });
-  ticker.start(20);
-  QElapsedTimer window;
-  window.start();
-  ASSERT_TRUE(RunEventLoopUntil(
-      [&] { return ticks >= 10 && window.hasExpired(2 * QtSocketComponent::kConnectPacingMs); }));
-  ticker.stop();
+  KeepAsking();
+  ASSERT_TRUE(RunEventLoopUntil([&] { return AskedFor(2 * QtSocketComponent::kConnectPacingMs); }));
+  ticker_.stop();
 
   // A round trip over the link, so a stray second connection would have reached the server.
   ASSERT_TRUE(RunEventLoopUntil([this] { return server_.peer != nullptr; }));
@@ -138,7 +149,7 @@ TEST_F(QtSocketComponentTest, ConnectWhileAnAttemptIsPendingOrConnectedStartsNoO
   HandlePendingEvents();
 
   EXPECT_EQ(server_.connections, 1);
-  EXPECT_EQ(socketErrors, 0);
+  EXPECT_EQ(socketErrors_, 0);
   EXPECT_EQ(Count(Kind::kConnected), 1);
   EXPECT_EQ(Count(Kind::kDisconnected), 0);
   EXPECT_TRUE(socket_.IsConnected());
@@ -148,35 +159,18 @@ TEST_F(QtSocketComponentTest, ASlowHandshakeIsLeftToFinishWhileThePanelKeepsAski
   LoopbackServer busy;
   ASSERT_TRUE(busy.ListenBusy());
   AimAt(busy);
-  int attempts = 0;
-  int socketErrors = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-  QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &server_,
-                   [&socketErrors] { ++socketErrors; });
-
-  int ticks = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this, &ticks] {
-    ++ticks;
-    EXPECT_EQ(socket_.Connect(), 0);
-  });
-  QElapsedTimer window;
-  window.start();
-  ticker.start(20);
+  KeepAsking();
   // Asked on every tick for longer than the pacing interval, the pending attempt goes on.
-  ASSERT_TRUE(RunEventLoopUntil(
-      [&] { return ticks >= 10 && window.hasExpired(QtSocketComponent::kConnectPacingMs + 100); }));
-  EXPECT_EQ(attempts, 1);
+  ASSERT_TRUE(
+      RunEventLoopUntil([&] { return AskedFor(QtSocketComponent::kConnectPacingMs + 100); }));
+  EXPECT_EQ(attempts_, 1);
   EXPECT_TRUE(events_.empty());
 
   busy.AcceptAgain();
   ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
-  ticker.stop();
-  EXPECT_EQ(attempts, 1);
-  EXPECT_EQ(socketErrors, 0);
+  ticker_.stop();
+  EXPECT_EQ(attempts_, 1);
+  EXPECT_EQ(socketErrors_, 0);
   EXPECT_EQ(events_.size(), 1u);
 }
 
@@ -184,14 +178,8 @@ TEST_F(QtSocketComponentTest, AnAttemptThatNeverCompletesEndsSilentlyAndCanBeRet
   LoopbackServer busy;
   ASSERT_TRUE(busy.ListenBusy());
   AimAt(busy);
-  int attempts = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-
   ASSERT_EQ(socket_.Connect(), 0);
-  ASSERT_EQ(attempts, 1);
+  ASSERT_EQ(attempts_, 1);
   // Well before Qt's own 30 s, the attempt is given up without any event.
   ASSERT_TRUE(RunEventLoopUntil(
       [this] { return InnerSocket()->state() == QAbstractSocket::UnconnectedState; }, 15000));
@@ -199,7 +187,7 @@ TEST_F(QtSocketComponentTest, AnAttemptThatNeverCompletesEndsSilentlyAndCanBeRet
   EXPECT_TRUE(events_.empty());
 
   EXPECT_EQ(socket_.Connect(), 0);
-  EXPECT_EQ(attempts, 2);
+  EXPECT_EQ(attempts_, 2);
 }
 
 TEST_F(QtSocketComponentTest, RefusedAttemptsAreSilentPacedAndFindTheServerWhenItReturns) {
@@ -207,28 +195,17 @@ TEST_F(QtSocketComponentTest, RefusedAttemptsAreSilentPacedAndFindTheServerWhenI
   AimAt(server_);
   server_.GoDown();
 
-  int attempts = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-
-  // The poll timer of a panel with Refresh Rate 1 asks for a connect every 20 ms.
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this] { EXPECT_EQ(socket_.Connect(), 0); });
-  QElapsedTimer window;
-  window.start();
-  ticker.start(20);
-  ASSERT_TRUE(RunEventLoopUntil([&attempts] { return attempts >= 4; }, 20000));
-  const qint64 windowMs = window.elapsed();
+  KeepAsking();
+  ASSERT_TRUE(RunEventLoopUntil([this] { return attempts_ >= 4; }, 20000));
+  const qint64 windowMs = asking_.elapsed();
 
   EXPECT_TRUE(events_.empty());
   // Every attempt began inside the window, and attempts are more than the pacing apart.
-  EXPECT_LE(attempts, 1 + windowMs / QtSocketComponent::kConnectPacingMs);
+  EXPECT_LE(attempts_, 1 + windowMs / QtSocketComponent::kConnectPacingMs);
 
   ASSERT_TRUE(server_.Listen(closedPort));
   ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
-  ticker.stop();
+  ticker_.stop();
   EXPECT_TRUE(socket_.IsConnected());
   EXPECT_EQ(events_.size(), 1u);
 }
@@ -391,20 +368,12 @@ TEST(QtSocketComponentSettings, AcceptsOnlyAnIpv4StreamSocket) {
   QtSocketComponent socket;
   EXPECT_NO_THROW(socket.ApplyStartupSettings(SocketStartupSettings{}));
 
-  auto codeOf = [&socket](const SocketStartupSettings& settings) {
-    try {
-      socket.ApplyStartupSettings(settings);
-    } catch (const Failure& failure) {
-      return failure.Code();
-    }
-    return 0;
-  };
   SocketStartupSettings ipv6;
   ipv6.addressFamily = 23;
-  EXPECT_EQ(codeOf(ipv6), kInvalidArgument);
+  EXPECT_EQ(FailureCodeOf([&] { socket.ApplyStartupSettings(ipv6); }), kInvalidArgument);
   SocketStartupSettings datagram;
   datagram.socketType = 2;
-  EXPECT_EQ(codeOf(datagram), kInvalidArgument);
+  EXPECT_EQ(FailureCodeOf([&] { socket.ApplyStartupSettings(datagram); }), kInvalidArgument);
 }
 
 }  // namespace

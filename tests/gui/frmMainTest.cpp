@@ -27,6 +27,7 @@
 #include "support/IniText.h"
 #include "support/LoopbackServer.h"
 #include "support/ModalDriver.h"
+#include "support/NameTables.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 
@@ -422,8 +423,7 @@ class Selectors : public MainWindow {
 
 TEST_F(Selectors, SourceListShowsTheNamesAndReselectsTheStoredSource) {
   Variables& vars = window->vars();
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
+  SetInputNames(vars, {"A", "B", "C"});
   vars.SelectedSource = 2;
 
   window->LoadInputCombo();
@@ -441,8 +441,7 @@ TEST_F(Selectors, SourceListShowsTheNamesAndReselectsTheStoredSource) {
 
 TEST_F(Selectors, RefillWithTheSamePositionStillStoresTheChoice) {
   Variables& vars = window->vars();
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
+  SetInputNames(vars, {"A", "B", "C"});
   vars.SelectedSource = 0;
   window->LoadInputCombo();
   EXPECT_EQ(Child<QComboBox>("cmbSource")->currentIndex(), 0);
@@ -455,9 +454,7 @@ TEST_F(Selectors, RefillWithTheSamePositionStillStoresTheChoice) {
 
 TEST_F(Selectors, StoredSourceBeyondTheListIsLoggedWithNothingSelected) {
   Variables& vars = window->vars();
-  vars.InputNames.clear();
-  for (int i = 1; i <= 40; ++i) vars.InputNames.push_back("In" + std::to_string(i));
-  vars.InputCount = 40;
+  SetInputNames(vars, NumberedNames("In", 40));
   vars.SelectedSource = 41;
 
   window->LoadInputCombo();

@@ -13,3 +13,25 @@ std::string IniText(const IniSettings& s) {
   }
   return text;
 }
+
+IniSettings SettingsOf(const Variables& vars) {
+  return {.address = vars.ServerAddress,
+          .port = vars.ServerPort,
+          .input = vars.SelectedSource,
+          .console = vars.SelectedConsole,
+          .stayOnTop = vars.StayOnTopMode == kTopmost ? "Yes" : "No",
+          .refreshRate = vars.RefreshRate,
+          .timeOut = vars.TimeOut,
+          .userName = vars.UserName};
+}
+
+void Apply(const IniSettings& settings, Variables& vars) {
+  vars.ServerAddress = settings.address;
+  vars.ServerPort = settings.port;
+  vars.SelectedSource = static_cast<std::int16_t>(settings.input);
+  vars.SelectedConsole = static_cast<std::int16_t>(settings.console);
+  vars.StayOnTopMode = settings.stayOnTop == "Yes" ? kTopmost : kNotTopmost;
+  vars.RefreshRate = static_cast<std::int16_t>(settings.refreshRate);
+  vars.TimeOut = static_cast<std::int16_t>(settings.timeOut);
+  vars.UserName = settings.userName;
+}

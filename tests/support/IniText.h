@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
+
+#include "app/Variables.h"
 
 // The settings of a configuration file, by default the ones the panel starts with.
 struct IniSettings {
@@ -14,7 +17,18 @@ struct IniSettings {
   std::int32_t timeOut = 20;
   std::string userName = "";
   std::string password = "";  // as stored: scrambled
+
+  bool operator==(const IniSettings&) const = default;
 };
 
 // The configuration file as the panel writes it: thirteen lines, each ended by CR LF.
 std::string IniText(const IniSettings& settings);
+
+// The settings the panel holds, and the other way round. The password is left out: the file
+// holds it scrambled, the panel in plain text.
+IniSettings SettingsOf(const Variables& vars);
+void Apply(const IniSettings& settings, Variables& vars);
+
+inline void PrintTo(const IniSettings& settings, std::ostream* out) {
+  *out << IniText(settings);
+}

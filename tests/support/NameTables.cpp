@@ -1,0 +1,16 @@
+#include "support/NameTables.h"
+
+std::vector<std::string> NumberedNames(const std::string& prefix, int count) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= count; ++i) names.push_back(prefix + std::to_string(i));
+  return names;
+}
+
+void SetInputNames(Variables& vars, const std::vector<std::string>& names) {
+  vars.InputNames = names;
+  vars.InputNumbers.clear();
+  for (std::size_t i = 1; i <= names.size(); ++i) {
+    vars.InputNumbers.push_back(static_cast<std::int16_t>(i));
+  }
+  vars.InputCount = static_cast<std::int16_t>(names.size());
+}
