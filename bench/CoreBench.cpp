@@ -23,7 +23,6 @@
 namespace {
 
 using bench::AlphaTable;
-using bench::Framed;
 using bench::kFullTableCount;
 using bench::kLongestName;
 
@@ -66,12 +65,12 @@ struct Link {
   SinkSocket socket;
   FakeWindow window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 // The report of the chosen channel (source 3, console 5: 2 and 4 on the wire) switched on.
 ByteString ChannelReport() {
-  return bench::ChannelReport(2, 4, 1);
+  return bench::ChannelReport(2, 4, msg::kOn);
 }
 
 enum class Kind { ServerPoll, LinkUp, TypeRequest, SwitcherType, ChannelReport, SmallTable };
@@ -79,21 +78,17 @@ enum class Kind { ServerPoll, LinkUp, TypeRequest, SwitcherType, ChannelReport, 
 ByteString MessageOf(Kind kind) {
   switch (kind) {
     case Kind::ServerPoll:
-      return ByteString("\xF5", 1);
+      return ByteString(msg::kPollMessage);
     case Kind::LinkUp:
-      return ByteString("\xF4", 1);
+      return ByteString(msg::kLinkUpMessage);
     case Kind::TypeRequest:
-      return ByteString("\x81\x64\x64\xFF", 4);
+      return msg::TypeRequest();
     case Kind::SwitcherType:
-      return Framed(std::string_view("\xE5\x01\x00\x00\x05\x01\x00\x00", 8));
+      return msg::SwitcherType(133);
     case Kind::ChannelReport:
       return ChannelReport();
     case Kind::SmallTable:
-      return Framed(
-          std::string_view("\xFC\x0A\x04\x02\x00\x00\x00"
-                           "Mic1\x01\x00"
-                           "Mic2\x02\x00",
-                           19));
+      return msg::AlphaTable(msg::kInputTable, 4, {"Mic1", "Mic2"});
   }
   return {};
 }
@@ -364,7 +359,7 @@ void BM_ReadIniFile(benchmark::State& state) {
   vars.AppFolder = folder.WithSeparator();
   FakeWindow window;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ReadIniFile(vars, window));
+    benchmark::DoNotOptimize(ReadIniFile(vars, window, window));
     window.windowOrders.clear();
   }
   if (vars.ServerAddress != "192.168.10.20") state.SkipWithError("read back wrong");

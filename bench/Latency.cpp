@@ -32,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,21 +57,24 @@ namespace {
 
 constexpr int kWaitMs = 5000;   // longest wait for any one event before giving up
 constexpr int kBetweenMs = 30;  // the panel idles between samples, as between two presses
-constexpr int kChannelCommandLength = 11;
+constexpr int kChannelCommandLength = static_cast<int>(msg::kChannelCommandLength);
 
-constexpr unsigned char kPoll = 0xF5;
-constexpr unsigned char kLinkUp = 0xF4;
-constexpr unsigned char kLinkDown = 0xF1;
-constexpr unsigned char kChannelCommand = 0xD6;
-constexpr unsigned char kInfoRequest = 0xF2;
+using msg::kCueOff;
+using msg::kCueOn;
+using msg::kInfoRequest;
+using msg::kLinkDown;
+using msg::kLinkUp;
+using msg::kOff;
+using msg::kOn;
+using msg::kPoll;
+constexpr unsigned char kChannelCommand = msg::kChannel;
 
-// The buttons' faces as the operator sees them (the reports' 0x00BBGGRR colours).
-const QColor kOnLit(192, 255, 255);    // 0xFFFFC0
-const QColor kResting(254, 255, 244);  // 0xF4FFFE
-const QColor kCueLit(255, 255, 192);   // 0xC0FFFF
+// The buttons' faces as the operator sees them.
+const QColor kOnLit = FaceFromBgr(kButtonLitCyan);
+const QColor kResting = FaceFromBgr(kButtonResting);
+const QColor kCueLit = FaceFromBgr(kButtonLitYellow);
 
 constexpr int kBurstMessages = 1000;
-constexpr unsigned char kOff = 0, kOn = 1, kCueOff = 2, kCueOn = 3;
 
 QElapsedTimer clockSinceStart;
 qint64 NowNs() {
@@ -153,7 +157,7 @@ class Server : public QObject {
     received_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     while (!received_.empty()) {
       const auto command = static_cast<unsigned char>(received_[0]);
-      if ((command & 0x80) == 0) {  // stray data byte
+      if (!msg::IsCommandByte(command)) {  // stray data byte
         received_.erase(0, 1);
         continue;
       }

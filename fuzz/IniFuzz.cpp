@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Panel first;
   try {
-    REQUIRE(ReadIniFile(first.vars, first.window));
+    REQUIRE(ReadIniFile(first.vars, first.window, first.window));
   } catch (const Failure&) {
     return 0;  // the load handler's to report
   }
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!WriteIniFile(first.vars, first.log)) return 0;
   Panel second;
   try {
-    REQUIRE(ReadIniFile(second.vars, second.window));
+    REQUIRE(ReadIniFile(second.vars, second.window, second.window));
   } catch (const Failure& failure) {
     std::fprintf(stderr, "reading the written file failed: %s\n", failure.what());
     REQUIRE(!"a written file reads back");

@@ -41,6 +41,7 @@
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "protocol/ByteManipulation.h"
+#include "protocol/Messages.h"
 #include "protocol/TCPComm.h"
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
@@ -66,7 +67,7 @@ constexpr int kPollTicksAtEnd = 64;
 constexpr int kMaxFloods = 2;
 
 bool EndsAMessage(unsigned char byte) {
-  return byte == 0xFF || byte == 0xF1 || byte == 0xF3 || byte == 0xF4 || byte == 0xF5;
+  return byte == kEOM || msg::IsSingleByte(byte);
 }
 
 // The socket: hands out one segment in reads of at most the requested length and keeps a copy
@@ -493,30 +494,27 @@ class Harness {
     REQUIRE(!message.empty());
     const auto command = static_cast<unsigned char>(message[0]);
     if (message.size() == 1) {
-      REQUIRE(command == 0xF4 || command == 0xF5);
+      REQUIRE(command == msg::kLinkUp || command == msg::kPoll);
       return;
     }
     switch (command) {
-      case 0x81:
-        REQUIRE(message == std::string_view("\x81\x09\x01\x0A\xFF", 5));
+      case msg::kTypeRequest:
+        REQUIRE(message == msg::kTypeAnswer);
         break;
-      case 0xF2:
-        REQUIRE(message.size() == 13);
+      case msg::kInfoRequest:
+        REQUIRE(message.size() == msg::kInfoRequestLength);
         break;
-      case 0xD6:
-        REQUIRE(message.size() == 11);
+      case msg::kChannel:
+        REQUIRE(message.size() == msg::kChannelCommandLength);
         break;
       default:
         REQUIRE(!"a command the panel never sends");
     }
-    unsigned sum = 0;
     for (std::size_t i = 1; i + 1 < message.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(message[i]);
-      REQUIRE(byte < 0x80);
-      if (i + 2 < message.size()) sum += byte;
+      REQUIRE(!msg::IsCommandByte(static_cast<unsigned char>(message[i])));
     }
-    REQUIRE(static_cast<unsigned char>(message[message.size() - 2]) == (sum & 0x7F));
-    REQUIRE(static_cast<unsigned char>(message.back()) == 0xFF);
+    REQUIRE(ChecksumMatches(message));
+    REQUIRE(static_cast<unsigned char>(message.back()) == kEOM);
   }
 
   std::string_view plan_;
@@ -530,7 +528,7 @@ class Harness {
   RecordingSocket socket_{v_, GivenBytes()};
   ListWindow window_{v_};
   RecordingReporter log_;
-  TCPComm comm_{v_, socket_, window_, log_};
+  TCPComm comm_{v_, socket_, window_, window_, log_};
 };
 
 }  // namespace

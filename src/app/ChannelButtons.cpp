@@ -2,13 +2,9 @@
 
 #include <cstdint>
 
-namespace {
+#include "protocol/Messages.h"
 
-// The channel command's action codes, the same values the switcher reports as channel states.
-constexpr std::int16_t kActionOff = 0;
-constexpr std::int16_t kActionOn = 1;
-constexpr std::int16_t kActionCueOff = 2;
-constexpr std::int16_t kActionCueOn = 3;
+namespace {
 
 // The byte after the command byte of every channel command the buttons send.
 constexpr std::int16_t kButtonByte1 = 127;
@@ -20,21 +16,21 @@ void SendForChosenChannel(const Variables& vars, TCPComm& comm, std::int16_t act
 }  // namespace
 
 void cmdOn_Click(Variables& vars, TCPComm& comm) {
-  SendForChosenChannel(vars, comm, kActionOn);
+  SendForChosenChannel(vars, comm, msg::kOn);
 }
 
 void cmdOff_Click(Variables& vars, TCPComm& comm) {
-  SendForChosenChannel(vars, comm, kActionOff);
+  SendForChosenChannel(vars, comm, msg::kOff);
 }
 
 // CUE toggles on the panel's own belief, which the switcher's reports keep in step. The belief
 // flips even when nothing went out, so the next press asks for the other state.
 void cmdCue_Click(Variables& vars, TCPComm& comm) {
   if (vars.CueActive == kFalse) {
-    SendForChosenChannel(vars, comm, kActionCueOn);
+    SendForChosenChannel(vars, comm, msg::kCueOn);
     vars.CueActive = kTrue;
   } else {
-    SendForChosenChannel(vars, comm, kActionCueOff);
+    SendForChosenChannel(vars, comm, msg::kCueOff);
     vars.CueActive = kFalse;
   }
 }

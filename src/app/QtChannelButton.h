@@ -2,6 +2,15 @@
 
 #include <QColor>
 #include <QPushButton>
+#include <cstdint>
+
+#include "app/PanelWindow.h"
+
+// A button colour as the core gives it (0x00BBGGRR), as Qt takes it.
+inline QColor FaceFromBgr(std::uint32_t bgr) {
+  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                static_cast<int>((bgr >> 16) & 0xFF));
+}
 
 // An ON, OFF or CUE button. It paints its own flat face in the colour the switcher reported,
 // whatever the Qt style: styles draw push buttons in their own colours and ignore a palette,
@@ -20,5 +29,5 @@ class QtChannelButton : public QPushButton {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QColor face_{254, 255, 244};
+  QColor face_ = FaceFromBgr(kButtonResting);
 };

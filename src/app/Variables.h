@@ -7,8 +7,10 @@
 #include "protocol/ReceiveBuffer.h"
 
 // The program-wide state of the panel: one instance, created by the main window and handed to
-// every unit that reads or writes it. Flags are 16-bit with true = -1 and false = 0, because
-// several tests compare with exactly -1 or exactly 0.
+// every unit that reads or writes it. Flags are 16-bit with true = -1 and false = 0, and are
+// compared with exactly one or the other: the dispatcher shows the link up only while
+// SwitcherConnected is exactly 0 and down only while it is exactly -1, so a flag holding any
+// other value would make it ignore both poll answers.
 
 using Flag16 = std::int16_t;
 inline constexpr Flag16 kTrue = -1;

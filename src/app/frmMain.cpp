@@ -27,10 +27,6 @@
 namespace {
 
 const QColor kPanelBackground(129, 191, 255);
-// The buttons' resting face, as the channel reports write it (0x00BBGGRR).
-constexpr std::uint32_t kButtonResting = 0xF4FFFE;
-// The poll timer's period until the start-up settings re-time it.
-constexpr int kInitialPollMs = 1000;
 
 constexpr const char* kButtonFontFamily = "Times New Roman";
 constexpr double kCueFontPoints = 9.75;
@@ -51,11 +47,6 @@ ButtonWords WordsFor(ChannelButton button) {
       break;
   }
   return {"Toggle cue", "Toggle cue (cue is on)"};
-}
-
-QColor FromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
 }
 
 QFont ButtonFont(double points) {
@@ -96,23 +87,10 @@ frmMain::frmMain(const std::string& programFolder, const std::string& userSettin
   BuildLayout();
   BuildMenu();
   DescribeControls();
-
-  tmrDecode.setObjectName(QStringLiteral("tmrDecode"));
-  // Runs only while received bytes wait, as fast as the event loop allows, one message per
-  // tick so that clicks and repaints get their turn between messages.
-  tmrDecode.setInterval(0);
-  tmrPoll.setObjectName(QStringLiteral("tmrPoll"));
-  tmrPoll.setInterval(kInitialPollMs);
-
   ConnectEvents();
 }
 
-frmMain::~frmMain() {
-  // The socket outlives the link object during destruction; it must not call into it.
-  scktSwitcher.disconnect(this);
-  tmrDecode.stop();
-  tmrPoll.stop();
-}
+frmMain::~frmMain() = default;
 
 void frmMain::BuildLayout() {
   auto* client = new QWidget(this);
@@ -203,22 +181,14 @@ void frmMain::ConnectEvents() {
   connect(cmdOn, &QPushButton::clicked, this, [this] { cmdOn_Click(); });
   connect(cmdOff, &QPushButton::clicked, this, [this] { cmdOff_Click(); });
   connect(cmdCue, &QPushButton::clicked, this, [this] { cmdCue_Click(); });
-
-  connect(&tmrDecode, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
-
-  connect(&scktSwitcher, &QtSocketComponent::Connected, this,
-          [this] { comm_.scktSwitcher_Connect(); });
-  connect(&scktSwitcher, &QtSocketComponent::DataArrival, this,
-          [this](qint16 bytesTotal) { comm_.scktSwitcher_DataArrival(bytesTotal); });
-  connect(&scktSwitcher, &QtSocketComponent::Disconnected, this,
-          [this] { comm_.scktSwitcher_Close(); });
+  // The socket's events and the timers' ticks are wired to the link by QtServerLink.
 }
 
 void frmMain::Form_Load() {
   try {
-    ProgramSetup(vars_, *this, log_, folders_);
+    ProgramSetup(vars_, link_, log_, folders_);
     scktSwitcher.ApplyStartupSettings(SocketStartupSettings{});
-    if (ReadIniFile(vars_, *this)) {
+    if (ReadIniFile(vars_, *this, link_)) {
       comm_.ConnectToServer();
       tmrPoll.start();
       return;
@@ -272,23 +242,13 @@ frmSetup& frmMain::SetupDialog() {
     // Boxes go through whatever message-box function is in force when they are shown.
     auto messageBox = [this](QWidget* parent, const QString& title, const QString& text,
                              QMessageBox::Icon icon) { messageBox_(parent, title, text, icon); };
-    setup_ = new frmSetup(vars_, comm_, *this, log_, messageBox, this);
+    setup_ = new frmSetup(vars_, comm_, *this, link_, log_, messageBox, this);
   }
   return *setup_;
 }
 
 void frmMain::ShowSetupDialog() {
   SetupDialog().exec();
-}
-
-void frmMain::tmrDecode_Timer() {
-  // Nothing waits, or only the front of a message that has not fully arrived: sleep until
-  // the socket brings more bytes.
-  if (vars_.ReceiveBuffer.empty() || comm_.DecodeStalled()) {
-    tmrDecode.stop();
-    return;
-  }
-  comm_.tmrDecode_Timer();
 }
 
 void frmMain::cmbSource_Click() {
@@ -357,7 +317,7 @@ QtChannelButton* frmMain::Button(ChannelButton button) const {
 void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
   QtChannelButton* target = Button(button);
   if (target == nullptr) return;
-  target->SetFace(FromBgr(bgr));
+  target->SetFace(FaceFromBgr(bgr));
   // Lit is any face but the resting one: what the switcher reports, in words.
   // Reports often repeat what is shown; a screen reader hears only a change.
   const ButtonWords words = WordsFor(button);
@@ -370,23 +330,6 @@ void frmMain::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
 void frmMain::ShowLinkState(LinkState state, const std::string& address, std::int32_t port) {
   // Stamped here, as the change reaches the window: the core keeps no clock of its own.
   lblLink->Show(state, QString::fromLatin1(address), port, QTime::currentTime());
-}
-
-void frmMain::SetPollTimerEnabled(bool enabled) {
-  if (enabled) {
-    // Enabling a running timer leaves its ticks where they are.
-    if (!tmrPoll.isActive()) tmrPoll.start();
-  } else {
-    tmrPoll.stop();
-  }
-}
-
-void frmMain::SetPollTimerInterval(std::int32_t milliseconds) {
-  tmrPoll.setInterval(milliseconds);
-}
-
-void frmMain::EnableDecodeTimer() {
-  if (!tmrDecode.isActive()) tmrDecode.start();
 }
 
 void frmMain::SetWindowOrder(std::int32_t insertAfter) {

@@ -9,6 +9,7 @@
 #include "app/PanelWindow.h"
 #include "app/QtMessageBox.h"
 #include "app/QtPollTimer.h"
+#include "app/QtServerLink.h"
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "protocol/QtSocketComponent.h"
@@ -25,8 +26,9 @@ class QtChannelButton;
 class QtLinkLamp;
 class frmSetup;
 
-// The operator's panel: the console and source lists, the ON, OFF and CUE buttons, the link
-// to the Server Module and its two timers. Closing it ends the program.
+// The operator's panel: the console and source lists, the ON, OFF and CUE buttons, and the link
+// to the Server Module with its socket and two timers (hosted by QtServerLink). Closing it ends
+// the program.
 class frmMain : public QMainWindow, public PanelWindow {
   Q_OBJECT
 
@@ -53,10 +55,6 @@ class frmMain : public QMainWindow, public PanelWindow {
   void LoadInputCombo() override;
   void LoadConsoleCombo() override;
   void SetButtonColour(ChannelButton button, std::uint32_t bgr) override;
-  void SetPollTimerEnabled(bool enabled) override;
-  void SetPollTimerInterval(std::int32_t milliseconds) override;
-  void EnableDecodeTimer() override;
-  void LinkStateChanging() override { tmrPoll.LinkStateChanging(); }
   void SetWindowOrder(std::int32_t insertAfter) override;
   void ShowLinkState(LinkState state, const std::string& address, std::int32_t port) override;
 
@@ -64,6 +62,7 @@ class frmMain : public QMainWindow, public PanelWindow {
 
   Variables& vars() { return vars_; }
   TCPComm& comm() { return comm_; }
+  QtServerLink& link() { return link_; }
   QtSocketComponent& socket() { return scktSwitcher; }
   const QtPollTimer& pollTimer() const { return tmrPoll; }
   const QTimer& decodeTimer() const { return tmrDecode; }
@@ -79,7 +78,6 @@ class frmMain : public QMainWindow, public PanelWindow {
   void DescribeControls();
   void ConnectEvents();
   void Form_Unload();
-  void tmrDecode_Timer();
   void ShowSetupDialog();
   void RefillList(QComboBox& list, const SelectorList& entries, const char* failureMessage,
                   void (frmMain::*click)());
@@ -89,10 +87,12 @@ class frmMain : public QMainWindow, public PanelWindow {
   Variables vars_;
   SystemClock clock_;
   ErrorLog log_{vars_, clock_};
-  QtSocketComponent scktSwitcher;
-  TCPComm comm_{vars_, scktSwitcher, *this, log_};
-  QTimer tmrDecode;
-  QtPollTimer tmrPoll{comm_};
+  QtServerLink link_{vars_, *this, log_};
+  TCPComm& comm_ = link_.comm();
+  // The link's socket and timers, by the names the window has always given them.
+  QtSocketComponent& scktSwitcher = link_.socket();
+  QTimer& tmrDecode = link_.decodeTimer();
+  QtPollTimer& tmrPoll = link_.pollTimer();
   MessageBoxFn messageBox_ = ShowMessageBox;
   QPointer<frmSetup> setup_;
   bool unloaded_ = false;  // the shutdown sequence has run

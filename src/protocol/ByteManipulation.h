@@ -6,12 +6,8 @@
 
 #include "protocol/ReceiveBuffer.h"
 
-// The framing primitives shared by the dispatcher, the message handlers, the senders and the
-// Server Module simulator.
-//
-// A message is a command byte (0x80..0xFF) followed, for framed messages, by 7-bit data bytes,
-// a 7-bit checksum of the data bytes and the end-of-message byte 0xFF. 0xF5, 0xF4, 0xF1 and
-// 0xF3 are single-byte messages. 14-bit numbers travel as two data bytes, low group first.
+// The framing primitives shared by the dispatcher, the message handlers and the builders of
+// protocol/Messages.h, which describes the framing and every message.
 
 using ByteString = std::string;
 

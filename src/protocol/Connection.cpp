@@ -6,6 +6,7 @@
 #include <limits>
 #include <string_view>
 
+#include "protocol/Messages.h"
 #include "protocol/TCPComm.h"
 #include "setup/Failure.h"
 
@@ -20,8 +21,6 @@ constexpr std::int32_t kDivisionByZero = 11;
 std::int32_t TicksPerPoll(const Variables& v) {
   return std::min<std::int32_t>(v.PollInterval, kPollTicksMax);
 }
-
-constexpr std::string_view kPoll("\xF5", 1);
 
 }  // namespace
 
@@ -44,7 +43,7 @@ void TCPComm::ConnectToServer() {
 
 void TCPComm::DisconnectFromServer() {
   try {
-    window_.LinkStateChanging();
+    timers_.LinkStateChanging();
     socket_.Close();
     socket_.Disconnect();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
@@ -59,7 +58,7 @@ void TCPComm::DisconnectFromServer() {
 
 void TCPComm::scktSwitcher_Connect() {
   try {
-    window_.LinkStateChanging();
+    timers_.LinkStateChanging();
     // PollTicks keeps running: the first poll on the new link follows the running count.
     v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;
@@ -101,7 +100,7 @@ void TCPComm::tmrPoll_Timer() {
     // Until both name tables have arrived, the info request stands in for the poll; the server
     // answers it like a poll.
     if (v_.InfoRequestFlags == 0 && v_.InfoRequestFlags2 == 0) {
-      SendToSwitcher(kPoll);
+      SendToSwitcher(msg::kPollMessage);
     } else {
       SendInfoRequest(v_.InfoRequestFlags, v_.InfoRequestFlags2);
     }

@@ -3,13 +3,11 @@
 
 #include <cstdint>
 
+#include "protocol/Messages.h"
 #include "protocol/TCPComm.h"
 #include "setup/Failure.h"
 
 namespace {
-
-constexpr char kInfoRequest = '\xF2';
-constexpr char kChannelCommand = '\xD6';
 
 // The panel counts sources and consoles from 1, the wire from 0; "Undefined" travels as is.
 std::int16_t WireNumber(std::int16_t number) {
@@ -42,18 +40,7 @@ void TCPComm::SendToSwitcher(std::string_view message) {
 
 void TCPComm::SendInfoRequest(std::int32_t flags, std::int32_t flags2) {
   try {
-    // Bits 0 to 27 of flags and 0 to 13 of flags2, seven at a time, low group first.
-    ByteString message;
-    message.push_back(kInfoRequest);
-    message.push_back(static_cast<char>(flags & 0x7F));
-    message.push_back(static_cast<char>((flags / 128) & 0x7F));
-    message.push_back(static_cast<char>((flags / 16384) & 0x7F));
-    message.push_back(static_cast<char>((flags / 2097152) & 0x7F));
-    message.push_back(static_cast<char>(flags2 & 0x7F));
-    message.push_back(static_cast<char>((flags2 / 128) & 0x7F));
-    message.append(4, '\0');
-    AppendChecksumAndEOM(message);
-    SendToSwitcher(message);
+    SendToSwitcher(msg::InfoRequest(flags, flags2));
     // Kept even when the write was dropped: the poll timer sends the request again until the
     // name tables have answered it.
     v_.InfoRequestFlags = flags;
@@ -66,21 +53,12 @@ void TCPComm::SendInfoRequest(std::int32_t flags, std::int32_t flags2) {
 void TCPComm::SendChannelOnOff(std::int16_t source, std::int16_t action, std::int16_t byte1,
                                std::int16_t console) {
   try {
-    const std::int16_t wireSource = WireNumber(source);
-    const std::int16_t wireConsole = WireNumber(console);
-
-    // One record in the shape of the server's channel report: count, source, console, action.
+    msg::ChannelEntry entry;
+    entry.source = WireNumber(source);
+    entry.console = WireNumber(console);
+    entry.state = action;
     // Nothing chosen yet (0) gives a negative wire number, which is no byte: nothing is sent.
-    ByteString message;
-    message.push_back(kChannelCommand);
-    message.push_back(static_cast<char>(CheckedByte(byte1)));
-    message.push_back('\x00');
-    message.push_back('\x01');
-    AppendNumber14(message, wireSource);
-    AppendNumber14(message, wireConsole);
-    message.push_back(static_cast<char>(CheckedByte(action)));
-    AppendChecksumAndEOM(message);
-    SendToSwitcher(message);
+    SendToSwitcher(msg::ChannelCommand(byte1, entry));
   } catch (...) {
     log_.ReportError("Error Sending Channel On Off", "Switcher Command Error");
   }

@@ -8,7 +8,9 @@
 
 namespace {
 
-// Last-error codes besides "would block", in the numbering the panel's socket has always used.
+// Last-error codes besides "would block" (24035). The core only tells would-block from the rest;
+// these take the usual socket error numbers for their cases, so a code seen while tracing the
+// link means what it usually means.
 constexpr std::int16_t kInvalidRequest = 10022;       // no area, or nothing to write
 constexpr std::int16_t kAddressNotAvailable = 10049;  // the address or port cannot be used
 constexpr std::int16_t kNotConnected = 10057;         // no link to read from or write to

@@ -6,29 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/Messages.h"
 #include "protocol/TCPComm.h"
 #include "setup/Failure.h"
 
 namespace {
 
-constexpr unsigned char kServerPoll = 0xF5;
-constexpr unsigned char kLinkUp = 0xF4;
-constexpr unsigned char kLinkDown = 0xF1;
-constexpr unsigned char kNoAction = 0xF3;
-constexpr unsigned char kTypeRequest = 0x81;
-constexpr unsigned char kSwitcherType = 0xE5;
-constexpr unsigned char kAlphaTable = 0xFC;
-constexpr unsigned char kChannelReport = 0xD6;
-
-constexpr std::string_view kPollAnswer("\xF4", 1);
+using msg::IsCommandByte;
 
 // The longest one arrival may spend decoding a backlog beyond the bound. Each message may cost
 // a log line or a write to the server, and the operator's window waits meanwhile.
 constexpr auto kBacklogDecodeBudget = std::chrono::milliseconds(30);
-
-bool IsCommandByte(unsigned char byte) {
-  return (byte & 0x80) != 0;
-}
 
 }  // namespace
 
@@ -50,7 +38,7 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
       // Drained. Whatever ended the reads, "would block" or a link that is going away (a
       // server may send its last report and close at once), the bytes taken are decoded: they
       // may be all the server ever sends. The link's own events deal with the closed socket.
-      window_.EnableDecodeTimer();
+      timers_.EnableDecodeTimer();
       ProcessReceiveBuffer();
       // The decode timer takes one message per tick, so a server sending short messages
       // faster than that would fill memory. A backlog beyond the longest legal message is
@@ -97,20 +85,20 @@ void TCPComm::ProcessReceiveBuffer() {
       }
 
       const unsigned char command = buffer[0];
-      if (command == kServerPoll) {
+      if (command == msg::kPoll) {
         TrimBuffer(buffer, 1);
-        SendToSwitcher(kPollAnswer);
+        SendToSwitcher(msg::kLinkUpMessage);  // the answer to a poll
         break;
       }
-      if (command == kLinkUp || command == kLinkDown) {
+      if (command == msg::kLinkUp || command == msg::kLinkDown) {
         TrimBuffer(buffer, 1);
         v_.PollsOutstanding = 0;
         // Exact comparisons: only a change of the reported state is shown.
-        if (command == kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
-        if (command == kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
+        if (command == msg::kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
+        if (command == msg::kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
         break;
       }
-      if (command == kNoAction) {
+      if (command == msg::kNoAction) {
         TrimBuffer(buffer, 1);
         break;
       }
@@ -143,22 +131,11 @@ void TCPComm::ProcessReceiveBuffer() {
 
       // Handlers check the checksum themselves; unknown commands are dropped whole.
       const ByteString message = TrimBuffer(buffer, length);
-      switch (static_cast<unsigned char>(message[0])) {
-        case kTypeRequest:
-          ProcessTypeRequest(message);
-          break;
-        case kSwitcherType:
-          ProcessSwitcherType(message);
-          break;
-        case kAlphaTable:
-          ProcessAlphaTable(message);
-          break;
-        case kChannelReport:
-          ProcessChannelOnOff(message);
-          break;
-        default:
-          break;
-      }
+      const unsigned char framed = ByteAt(message, 0);
+      if (framed == msg::kTypeRequest) ProcessTypeRequest(message);
+      if (framed == msg::kSwitcherType) ProcessSwitcherType(message);
+      if (framed == msg::kAlphaTable) ProcessAlphaTable(message);
+      if (framed == msg::kChannel) ProcessChannelOnOff(message);
       break;
     }
   } catch (...) {

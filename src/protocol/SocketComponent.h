@@ -19,9 +19,10 @@ class SocketComponent {
   // Starts an attempt and returns at once: 0 when started (or one is already in progress),
   // anything else when it failed at once. Success is announced by the connected event.
   virtual int Connect() = 0;
-  // The close action (7): begins closing.
+  // Begins closing. The window's shutdown issues only this; dropping a link issues it and then
+  // Disconnect, so both must be safe on a link that is already gone.
   virtual void Close() = 0;
-  // The disconnect call: ends the connection.
+  // Ends the connection, whatever Close left of it.
   virtual void Disconnect() = 0;
   virtual bool IsConnected() const = 0;
   // Returns a count; below 1 means nothing was taken (see LastError).

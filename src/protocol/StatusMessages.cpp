@@ -2,22 +2,16 @@
 // for the panel's type, and the switcher type it reports.
 
 #include <cstdint>
+#include <optional>
 
+#include "protocol/Messages.h"
 #include "protocol/TCPComm.h"
 
 namespace {
 
-// The panel's type, 9 and 1, with their checksum.
-constexpr std::string_view kTypeAnswer("\x81\x09\x01\x0A\xFF", 5);
-
-constexpr unsigned char kTypeRequestMark = 0x64;
-constexpr unsigned char kSwitcherTypeMark = 0x01;
-constexpr std::size_t kSwitcherTypeLength = 10;
-
-// The name tables the panel asks for: inputs (bit 8 of the first mask), consoles (bit 0 of
-// the second).
-constexpr std::int32_t kInputNamesRequest = 256;
-constexpr std::int32_t kConsoleNamesRequest = 1;
+// The name tables the panel asks for when the link comes up: inputs and consoles.
+constexpr std::int32_t kInputNamesRequest = msg::kWantInputNames;
+constexpr std::int32_t kConsoleNamesRequest = msg::kWantConsoleNames;
 
 }  // namespace
 
@@ -39,12 +33,10 @@ void TCPComm::ShowConnection(Flag16 flag) {
 
 void TCPComm::ProcessTypeRequest(std::string_view message) {
   try {
-    if (!ChecksumMatches(message)) return;
-    if (message.size() != 4 && message.size() != 5) return;
-    if (ByteAt(message, 1) != kTypeRequestMark) return;
-    SendToSwitcher(kTypeAnswer);
+    if (!msg::IsTypeRequest(message)) return;
+    SendToSwitcher(msg::kTypeAnswer);
     // The server asking who we are means it wants to be polled.
-    window_.SetPollTimerEnabled(true);
+    timers_.SetPollTimerEnabled(true);
   } catch (...) {
     log_.ReportError("Error Processing Type Request", "Message Error");
   }
@@ -52,10 +44,8 @@ void TCPComm::ProcessTypeRequest(std::string_view message) {
 
 void TCPComm::ProcessSwitcherType(std::string_view message) {
   try {
-    if (message.empty()) return;
-    if (!ChecksumMatches(message)) return;
-    if (message.size() != kSwitcherTypeLength || ByteAt(message, 1) != kSwitcherTypeMark) return;
-    v_.SwitcherType = CombineBytes(ByteAt(message, 4), ByteAt(message, 5));
+    const std::optional<std::int16_t> type = msg::ReadSwitcherType(message);
+    if (type) v_.SwitcherType = *type;
   } catch (...) {
     log_.ReportError("Error Processing Switcher Type", "Message Error");
   }

@@ -7,23 +7,26 @@
 #include "app/PanelWindow.h"
 #include "app/Variables.h"
 #include "protocol/ByteManipulation.h"
+#include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
 
 // The link to the Server Module: connection and poll timer, everything the panel sends, the
 // receive path, the dispatcher and the handlers of the messages the server sends. Plain C++:
-// it reaches the window, the socket and the error log only through their interfaces.
+// it reaches the window, the link's timers, the socket and the error log only through their
+// interfaces.
 class TCPComm {
  public:
-  TCPComm(Variables& vars, SocketComponent& socket, PanelWindow& window, ErrorReporter& log)
-      : v_(vars), socket_(socket), window_(window), log_(log) {}
+  TCPComm(Variables& vars, SocketComponent& socket, PanelWindow& window, LinkTimers& timers,
+          ErrorReporter& log)
+      : v_(vars), socket_(socket), window_(window), timers_(timers), log_(log) {}
 
   // Connection lifecycle and poll timer.
   void ConnectToServer();
   void DisconnectFromServer();
-  void scktSwitcher_Connect();     // the socket's connected event
-  void scktSwitcher_Close();       // the socket's disconnected event
-  void tmrPoll_Timer();            // one tick of the poll timer
+  void scktSwitcher_Connect();  // the socket's connected event
+  void scktSwitcher_Close();    // the socket's disconnected event
+  void tmrPoll_Timer();         // one tick of the poll timer
 
   // Outgoing messages.
   void SendToSwitcher(std::string_view message);
@@ -44,7 +47,7 @@ class TCPComm {
   void ProcessChannelOnOff(std::string_view message);
 
   // How many coming poll-timer ticks would only count (link up, poll moment not yet due).
-  // The window may let that many ticks pass unseen and hand them over with SkipPollTicks, so an
+  // The poll timer may let that many ticks pass unseen and hand them over with SkipPollTicks, so an
   // idle panel need not wake on every tick; polls and time-outs land on the same tick as ever.
   std::int32_t IdlePollTicksAhead() const;
   void SkipPollTicks(std::int32_t ticks);
@@ -62,6 +65,7 @@ class TCPComm {
   Variables& v_;
   SocketComponent& socket_;
   PanelWindow& window_;
+  LinkTimers& timers_;
   ErrorReporter& log_;
   bool decodeStalled_ = false;
   // What the lamp shows: the window opens with no connection and no address.

@@ -347,11 +347,11 @@ std::string InstalledProgramFolder() {
 #endif
 }
 
-void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
+void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
                   const ProgramFolders& folders) {
   try {
     PlaceFiles(vars, folders);
-    window.SetPollTimerEnabled(false);
+    timers.SetPollTimerEnabled(false);
 
     vars.StayOnTopMode = kTopmost;
     vars.SelectedConsole = 0;
@@ -376,7 +376,7 @@ void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
     vars.RefreshRate = kDefaultRefreshRate;
     vars.TimeOut = 20;
     vars.PollInterval = vars.RefreshRate * kPollMillisecondsPerRate;
-    window.SetPollTimerInterval(vars.PollInterval);
+    timers.SetPollTimerInterval(vars.PollInterval);
 
     vars.ServerPort = kDefaultPort;
   } catch (...) {
@@ -384,7 +384,7 @@ void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
   }
 }
 
-bool ReadIniFile(Variables& vars, PanelWindow& window) {
+bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
   fs::path path = fs::path(vars.AppFolder + kIniFileName);
   std::error_code error;
   fs::file_status status = fs::status(path, error);
@@ -405,7 +405,7 @@ bool ReadIniFile(Variables& vars, PanelWindow& window) {
 
   // RefreshRate is at most 32500, so the period (at most 650,000 ms) fits 32 bits.
   vars.PollInterval = static_cast<std::int32_t>(vars.RefreshRate) * kPollMillisecondsPerRate;
-  window.SetPollTimerInterval(vars.PollInterval);
+  timers.SetPollTimerInterval(vars.PollInterval);
 
   vars.Password = Unscramble(scrambledPassword);
 

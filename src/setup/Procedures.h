@@ -5,6 +5,7 @@
 
 #include "app/PanelWindow.h"
 #include "app/Variables.h"
+#include "protocol/LinkTimers.h"
 #include "setup/ErrorReporter.h"
 
 inline constexpr const char* kIniFileName = "qevntpnl.ini";
@@ -31,14 +32,14 @@ struct ProgramFolders {
 // Records its own failures. Decides AppFolder (and PresetFolder) from the folders, creating
 // the user's settings folder when it is needed; one that cannot be made is said on standard
 // error, since the error log would have to go there too.
-void ProgramSetup(Variables& vars, PanelWindow& window, ErrorReporter& log,
+void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
                   const ProgramFolders& folders);
 
 // Reads AppFolder + "qevntpnl.ini", or the preset in PresetFolder when AppFolder has none.
 // False when there is neither (nothing changed); true after
 // reading it, re-timing the poll timer and applying the window order. A failure while reading
 // is thrown to the caller (a Failure), with the settings stored before it kept.
-bool ReadIniFile(Variables& vars, PanelWindow& window);
+bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers);
 
 // Writes all settings to AppFolder, replacing the file atomically and durably; an installed
 // copy's file is readable by its owner only. False after a failure, which has been recorded;

@@ -32,12 +32,13 @@ QString FromSetting(const std::string& text) {
 
 }  // namespace
 
-frmSetup::frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, ErrorReporter& log,
-                   MessageBoxFn messageBox, QWidget* parent)
+frmSetup::frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, LinkTimers& timers,
+                   ErrorReporter& log, MessageBoxFn messageBox, QWidget* parent)
     : QDialog(parent),
       vars_(vars),
       comm_(comm),
       window_(window),
+      timers_(timers),
       log_(log),
       messageBox_(std::move(messageBox)) {
   setObjectName(QStringLiteral("frmSetup"));
@@ -153,7 +154,7 @@ void frmSetup::cmdOk_Click() {
     vars_.ServerAddress = ToSetting(txtIPAddr->text());
     comm_.DisconnectFromServer();
     comm_.ConnectToServer();
-    window_.SetPollTimerEnabled(true);
+    timers_.SetPollTimerEnabled(true);
   }
 
   window_.SetWindowOrder(vars_.StayOnTopMode);

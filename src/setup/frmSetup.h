@@ -6,6 +6,7 @@
 #include "app/PanelWindow.h"
 #include "app/QtMessageBox.h"
 #include "app/Variables.h"
+#include "protocol/LinkTimers.h"
 #include "protocol/TCPComm.h"
 #include "setup/ErrorReporter.h"
 
@@ -22,8 +23,8 @@ class frmSetup : public QDialog {
   Q_OBJECT
 
  public:
-  frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, ErrorReporter& log,
-           MessageBoxFn messageBox, QWidget* parent = nullptr);
+  frmSetup(Variables& vars, TCPComm& comm, PanelWindow& window, LinkTimers& timers,
+           ErrorReporter& log, MessageBoxFn messageBox, QWidget* parent = nullptr);
 
   // Fills the boxes from the settings in force; runs each time the dialog is shown.
   void Form_Load();
@@ -44,6 +45,7 @@ class frmSetup : public QDialog {
   Variables& vars_;
   TCPComm& comm_;
   PanelWindow& window_;
+  LinkTimers& timers_;
   ErrorReporter& log_;
   MessageBoxFn messageBox_;
   // What Cancel puts back: an Ok that failed a check has already taken the stay-on-top choice.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/Messages.h"
 #include "support/NameTables.h"
 #include "support/Rig.h"
 
@@ -11,34 +12,14 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A framed message from its command and data bytes: the 7-bit sum of the data, then FF.
-std::string Framed(const std::string& commandAndData) {
-  unsigned sum = 0;
-  for (std::size_t i = 1; i < commandAndData.size(); ++i) {
-    sum += static_cast<unsigned char>(commandAndData[i]);
-  }
-  return commandAndData + static_cast<char>(sum & 0x7F) + '\xFF';
+// A table of equal-length names, numbered 1, 2, ...
+std::string Table(unsigned char type, const Names& names, std::int32_t first = 0) {
+  const auto length = static_cast<std::int32_t>(names.empty() ? 4 : names[0].size());
+  return msg::AlphaTable(type, length, names, first);
 }
 
-// An alpha table of equal-length names numbered 1, 2, ... (numbers below 128).
-std::string Table(char type, const Names& names, char first = 0) {
-  const char length = static_cast<char>(names.empty() ? 4 : names[0].size());
-  std::string body{'\xFC',
-                   type,
-                   length,
-                   static_cast<char>(names.size() & 0x7F),
-                   static_cast<char>(names.size() >> 7),
-                   first,
-                   0};
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    body += names[k];
-    body += static_cast<char>(k + 1);
-    body += '\0';
-  }
-  return Framed(body);
-}
-
-// The worked example: input names Mic1 and Mic2 numbered 1 and 2, checksum 0x28.
+// Input names Mic1 and Mic2 numbered 1 and 2, written out byte by byte so that the handler meets
+// bytes no builder made; 0x28 is the 7-bit sum of the data bytes.
 const std::string kMicTable(
     "\xFC\x0A\x04\x02\x00\x00\x00"
     "Mic1\x01\x00"
@@ -92,8 +73,8 @@ TEST_F(AlphaTable, RecordsBeforeFirstLeaveEmptyNamesAndZeroNumbers) {
 
 TEST_F(AlphaTable, TableOneByteShortOrLongIsIgnoredSilently) {
   std::string body = kMicTable.substr(0, 19);
-  comm.ProcessAlphaTable(Framed(body.substr(0, 18)));
-  comm.ProcessAlphaTable(Framed(body + '\0'));
+  comm.ProcessAlphaTable(msg::Framed(body.substr(0, 18)));
+  comm.ProcessAlphaTable(msg::Framed(body + '\0'));
 
   ExpectNothingChanged();
 }
@@ -108,7 +89,7 @@ TEST_F(AlphaTable, WrongChecksumIsIgnoredSilently) {
 
 TEST_F(AlphaTable, MessageTooShortForAHeaderIsIgnoredSilently) {
   comm.ProcessAlphaTable(std::string("\xFC\x00\xFF", 3));
-  comm.ProcessAlphaTable(Framed(std::string("\xFC\x0A\x04\x00\x00\x00", 6)));
+  comm.ProcessAlphaTable(msg::Framed(std::string("\xFC\x0A\x04\x00\x00\x00", 6)));
 
   ExpectNothingChanged();
 }
@@ -160,14 +141,11 @@ TEST_F(AlphaTable, EmptyInputTableLeavesNoNamesAndCountZero) {
 }
 
 TEST_F(AlphaTable, LargestTableDecodesItsLastRecord) {
-  // 16383 names of 127 characters, each record numbered 16383 (7F 7F).
+  // 16383 names of 127 characters; the last record is numbered 16383 (7F 7F).
   const int count = 16383;
-  std::string body{'\xFC', 10, 127, 0x7F, 0x7F, 0, 0};
-  for (int k = 0; k < count; ++k) {
-    body.append(127, static_cast<char>('A' + k % 26));
-    body += "\x7F\x7F";
-  }
-  const std::string message = Framed(body);
+  Names names;
+  for (int k = 0; k < count; ++k) names.emplace_back(127, static_cast<char>('A' + k % 26));
+  const std::string message = Table(10, names);
   ASSERT_EQ(message.size(), 2113416u);
 
   comm.ProcessAlphaTable(message);

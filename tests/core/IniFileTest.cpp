@@ -22,7 +22,7 @@ class IniFileTest : public ::testing::Test {
   // Reads the given file content into freshly set-up settings.
   bool ReadContent(const std::string& content) {
     folder.Write(kIniFileName, content);
-    return ReadIniFile(vars, window);
+    return ReadIniFile(vars, window, window);
   }
 
   TempFolder folder;
@@ -77,7 +77,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
   Variables read;
   FakeWindow readWindow;
   ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
-  ASSERT_TRUE(ReadIniFile(read, readWindow));
+  ASSERT_TRUE(ReadIniFile(read, readWindow, readWindow));
   EXPECT_EQ(SettingsOf(read), settings);
   EXPECT_EQ(read.Password, "pa$\xE9");
   EXPECT_EQ(read.PollInterval, 32760);
@@ -92,7 +92,7 @@ TEST_F(IniFileTest, ReadsTheScrambledPasswordOfAKnownFile) {
 }
 
 TEST_F(IniFileTest, AMissingFileChangesNothing) {
-  EXPECT_FALSE(ReadIniFile(vars, window));
+  EXPECT_FALSE(ReadIniFile(vars, window, window));
   EXPECT_EQ(vars.ServerAddress, "");
   EXPECT_EQ(vars.ServerPort, 1250);
   EXPECT_EQ(window.pollTimerInterval, 20);

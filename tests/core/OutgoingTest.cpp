@@ -14,7 +14,8 @@ struct Sender : Rig {
 
 constexpr FakeSocket::WriteAnswer kNoRoom{0, SocketComponent::kWouldBlock, 0};
 
-TEST(OutgoingMessages, WorkedExamplesGoOutByteExact) {
+// The name-table request and On, cue on and Off for "Undefined", written out byte by byte.
+TEST(OutgoingMessages, InfoRequestAndChannelCommandsGoOutByteExact) {
   Sender s;
   s.comm.SendInfoRequest(256, 1);
   s.comm.SendChannelOnOff(1, 1, 127, 1);

@@ -130,7 +130,7 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     const std::string complaint = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(vars.AppFolder, (c.besideProgram ? program : user).string() + "/");
     EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), c.userFolderBlocked ? 1 : 0);
-    EXPECT_EQ(ReadIniFile(vars, window), c.preset);
+    EXPECT_EQ(ReadIniFile(vars, window, window), c.preset);
 
     vars.ServerAddress = "10.2.2.2";
     EXPECT_EQ(WriteIniFile(vars, reporter), c.saved);
@@ -139,7 +139,7 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     // The next start reads what was saved, before any preset.
     Variables next;
     ProgramSetup(next, window, reporter, folders);
-    ReadIniFile(next, window);
+    ReadIniFile(next, window, window);
     EXPECT_EQ(next.ServerAddress, c.saved ? "10.2.2.2" : "10.1.1.1");
   }
 }

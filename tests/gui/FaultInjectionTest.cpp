@@ -831,7 +831,7 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
   Variables r;
   r.AppFolder = folder.WithSeparator();
   FakeWindow fake;
-  ASSERT_TRUE(ReadIniFile(r, fake));
+  ASSERT_TRUE(ReadIniFile(r, fake, fake));
   IniSettings ran = SettingsOf(v);
   if (ran.address.empty()) ran.address = "127.0.0.1";  // an empty one is read as this machine
   EXPECT_EQ(SettingsOf(r), ran);

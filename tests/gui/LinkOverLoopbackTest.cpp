@@ -7,8 +7,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/frmMain.h"
+#include "protocol/Messages.h"
 #include "support/Bytes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
@@ -18,18 +21,11 @@
 
 namespace {
 
-// An input table of three names of four characters, and a console table of 256.
-QByteArray NameTable(int type, int count) {
-  QByteArray table;
-  table.append(char(0xFC)).append(char(type)).append(char(4));
-  table.append(char(count & 0x7F)).append(char(count >> 7)).append(2, '\0');
-  for (int i = 1; i <= count; ++i) {
-    table.append(QByteArray::number(1000 + i).right(4));
-    table.append(char(i & 0x7F)).append(char(i >> 7));
-  }
-  int sum = 0;
-  for (int i = 1; i < table.size(); ++i) sum = (sum + static_cast<unsigned char>(table[i])) & 0x7F;
-  return table.append(char(sum)).append(char(0xFF));
+// A name table of count names of four characters: 1001, 1002, ...
+std::string NameTable(unsigned char type, int count) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= count; ++i) names.push_back(std::to_string(1000 + i));
+  return msg::AlphaTable(type, 4, names);
 }
 
 class LinkOverLoopback : public ::testing::Test {
@@ -58,7 +54,7 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
   const std::string infoRequest = Hex("F2000200000100000000 0003FF");
   ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, infoRequest); }));
 
-  server.Send((NameTable(10, 3) + NameTable(70, 256)).toStdString());
+  server.Send(NameTable(msg::kInputTable, 3) + NameTable(msg::kConsoleTable, 256));
   auto* sources = window->findChild<QComboBox*>(QStringLiteral("cmbSource"));
   auto* consoles = window->findChild<QComboBox*>(QStringLiteral("cmbConsole"));
   ASSERT_TRUE(RunEventLoopUntil([&] { return sources->count() == 4 && consoles->count() == 257; }));

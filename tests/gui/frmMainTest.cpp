@@ -336,7 +336,7 @@ TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
   ASSERT_TRUE(RunEventLoopUntil([&] { return window->socket().IsConnected(); }));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
-  window->EnableDecodeTimer();
+  window->link().EnableDecodeTimer();
   QDialog other;
   other.show();
 
@@ -484,13 +484,13 @@ TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {
   Variables& vars = window->vars();
   vars.AppFolder = folder.WithSeparator();
   vars.ReceiveBuffer.Append(std::string(500, '\xF3'));
-  window->EnableDecodeTimer();
+  window->link().EnableDecodeTimer();
   EXPECT_TRUE(RunEventLoopUntil(
       [&] { return vars.ReceiveBuffer.empty() && !window->decodeTimer().isActive(); }));
 
   // Only the front of a message: nothing to do until more bytes come.
   vars.ReceiveBuffer.Append(std::string("\xD6\x01\x02", 3));
-  window->EnableDecodeTimer();
+  window->link().EnableDecodeTimer();
   EXPECT_TRUE(RunEventLoopUntil([&] { return !window->decodeTimer().isActive(); }));
   EXPECT_EQ(vars.ReceiveBuffer.size(), 3u);
 }

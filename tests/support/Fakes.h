@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "app/PanelWindow.h"
+#include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
 
-// A window that records what the core asked of it.
-class FakeWindow : public PanelWindow {
+// A window, with the link's timers, that records what the core asked of it.
+class FakeWindow : public PanelWindow, public LinkTimers {
  public:
   void LoadInputCombo() override { ++inputComboLoads; }
   void LoadConsoleCombo() override { ++consoleComboLoads; }
@@ -23,9 +24,9 @@ class FakeWindow : public PanelWindow {
 
   int inputComboLoads = 0;
   int consoleComboLoads = 0;
-  std::uint32_t onColour = 0xF4FFFE;
-  std::uint32_t offColour = 0xF4FFFE;
-  std::uint32_t cueColour = 0xF4FFFE;
+  std::uint32_t onColour = kButtonResting;
+  std::uint32_t offColour = kButtonResting;
+  std::uint32_t cueColour = kButtonResting;
   bool pollTimerEnabled = true;  // a window's poll timer runs from creation
   std::int32_t pollTimerInterval = 1000;
   bool decodeTimerEnabled = true;

@@ -30,7 +30,7 @@ struct BasicRig {
   Socket socket;
   Window window;
   RecordingReporter log;
-  TCPComm comm{vars, socket, window, log};
+  TCPComm comm{vars, socket, window, window, log};
 };
 
 using Rig = BasicRig<>;

@@ -1,4 +1,4 @@
-// The simulator's own encoders and its strict reader. The whole-program tests trust the
+// The simulator's strict reader, its trace and its names. The whole-program tests trust the
 // simulator's trace, so a fault here would hide a fault in the panel.
 
 #include <gtest/gtest.h>
@@ -39,50 +39,7 @@ const ByteString kInfoRequest =
 
 }  // namespace
 
-TEST(SimEncoders, GreetingMessagesAreByteExact) {
-  EXPECT_EQ(sim::TypeRequest(), Bytes({0x81, 0x64, 0x64, 0xFF}));
-  EXPECT_EQ(sim::SwitcherType(133),
-            Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
-}
-
-TEST(SimEncoders, ChannelReportHasOneEntryPerChange) {
-  EXPECT_EQ(sim::ChannelReport({{2, 4, sim::kOn}}), kOnSource3Console5);
-  EXPECT_EQ(sim::ChannelReport({{2, 4, sim::kOff}}),
-            Bytes({0xD6, 0x7F, 0x00, 0x01, 0x02, 0x00, 0x04, 0x00, 0x00, 0x06, 0xFF}));
-  // "Undefined" in both lists travels as 7F 7F.
-  EXPECT_EQ(sim::ChannelReport({{16383, 16383, sim::kOff}}),
-            Bytes({0xD6, 0x7F, 0x00, 0x01, 0x7F, 0x7F, 0x7F, 0x7F, 0x00, 0x7C, 0xFF}));
-}
-
-TEST(SimEncoders, AlphaTableMatchesTheWorkedExample) {
-  const ByteString table = sim::AlphaTable(sim::kInputTable, 4, {"Mic1", "Mic2"}, 0);
-  EXPECT_EQ(table, Bytes({0xFC, 0x0A, 0x04, 0x02, 0x00, 0x00, 0x00, 'M',  'i',  'c', '1',
-                          0x01, 0x00, 'M',  'i',  'c',  '2',  0x02, 0x00, 0x28, 0xFF}));
-}
-
-TEST(SimEncoders, AlphaTableNamesArePaddedOrCutToTheirLength) {
-  const ByteString table = sim::AlphaTable(sim::kConsoleTable, 5, {"Ed", "Studio B Desk"}, 1);
-  ASSERT_EQ(table.size(), (5u + 2) * 2 + 9);
-  EXPECT_EQ(table.substr(7, 5), "Ed   ");
-  EXPECT_EQ(table.substr(14, 5), "Studi");
-  EXPECT_EQ(table[5], '\x01');  // first
-}
-
-TEST(SimEncoders, FullSizeTableIsTheLargestLegalMessage) {
-  const ByteString table = sim::AlphaTable(sim::kInputTable, sim::kMaxNameLength,
-                                           sim::GeneratedInputNames(sim::kMaxTableCount), 0);
-  ASSERT_EQ(table.size(), 2113416u);
-  EXPECT_EQ(static_cast<std::int32_t>(table.size()), kMaxMessageLength);
-  EXPECT_EQ(ByteAt(table, 0), 0xFC);
-  EXPECT_EQ(ByteAt(table, table.size() - 1), 0xFF);
-  EXPECT_EQ(table.find('\xFF'), table.size() - 1);
-  EXPECT_TRUE(ChecksumMatches(table));
-  for (std::size_t i = 1; i + 1 < table.size(); ++i) {
-    ASSERT_LT(ByteAt(table, i), 0x80) << "at " << i;
-  }
-}
-
-TEST(SimEncoders, GeneratedNamesAreDistinctAndPlainAscii) {
+TEST(SimNames, GeneratedNamesAreDistinctAndPlainAscii) {
   const auto consoles = sim::GeneratedConsoleNames(256);
   ASSERT_EQ(consoles.size(), 256u);
   EXPECT_EQ(consoles[1], "Studio B Desk");
@@ -113,7 +70,7 @@ TEST(SimReader, AcceptsWhatAWellBehavedPanelSends) {
   EXPECT_EQ(messages[4].kind, Kind::kPollAnswer);
 }
 
-TEST(SimReader, DecodesTheWorkedChannelCommands) {
+TEST(SimReader, DecodesCueOnAndUndefinedChannelCommands) {
   const auto cue =
       ReadAll(Bytes({0xD6, 0x7F, 0x00, 0x01, 0x47, 0x01, 0x2B, 0x02, 0x03, 0x78, 0xFF}));
   ASSERT_EQ(cue.size(), 1u);

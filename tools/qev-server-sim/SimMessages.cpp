@@ -1,6 +1,5 @@
 #include "SimMessages.h"
 
-#include <array>
 #include <cstdio>
 #include <fstream>
 
@@ -8,26 +7,18 @@ namespace sim {
 
 namespace {
 
-// The longest message a panel sends is the 13-byte info request; anything longer that has no
+// The longest message a panel sends is the info request; anything longer that has no
 // end-of-message byte yet is not going to become a valid message.
-constexpr std::size_t kLongestPanelMessage = 13;
-
-constexpr std::array<unsigned char, 5> kTypeAnswer = {0x81, 0x09, 0x01, 0x0A, 0xFF};
+constexpr std::size_t kLongestPanelMessage = msg::kInfoRequestLength;
 
 bool IsDataByte(unsigned char byte) {
-  return (byte & 0x80) == 0;
+  return !msg::IsCommandByte(byte);
 }
 
 std::string HexByte(unsigned char byte) {
   char text[3];
   std::snprintf(text, sizeof text, "%02X", byte);
   return text;
-}
-
-std::string PaddedName(const std::string& name, int length) {
-  std::string padded = name.substr(0, static_cast<std::size_t>(length));
-  padded.resize(static_cast<std::size_t>(length), ' ');
-  return padded;
 }
 
 std::vector<std::string> NamesFrom(const std::vector<std::string>& fixed, const char* fallback,
@@ -58,54 +49,57 @@ std::string ChecksumProblem(std::string_view message) {
          HexByte(static_cast<unsigned char>(CalcChecksum(message, 2)));
 }
 
-PanelMessage ReadInfoRequest(ByteString bytes) {
+// A framed message of a kind a panel sends: its length checked first, then its checksum.
+PanelMessage CheckedFrame(PanelMessage::Kind kind, std::string words, ByteString bytes,
+                          std::size_t length) {
   PanelMessage message;
-  message.kind = PanelMessage::Kind::kInfoRequest;
-  message.words = "F2 INFO REQUEST";
-  if (bytes.size() != 13) {
-    message.problem = "length " + std::to_string(bytes.size()) + ", expected 13";
+  message.kind = kind;
+  message.words = std::move(words);
+  if (bytes.size() != length) {
+    message.problem =
+        "length " + std::to_string(bytes.size()) + ", expected " + std::to_string(length);
   } else if (!ChecksumMatches(bytes)) {
     message.problem = ChecksumProblem(bytes);
-  } else {
-    message.flags = ByteAt(bytes, 1) + ByteAt(bytes, 2) * 128 + ByteAt(bytes, 3) * 16384 +
-                    ByteAt(bytes, 4) * 2097152;
-    message.flags2 = ByteAt(bytes, 5) + ByteAt(bytes, 6) * 128;
-    message.words +=
-        " flags " + std::to_string(message.flags) + " flags2 " + std::to_string(message.flags2);
-    std::string wanted;
-    if (message.flags & kWantInputs) wanted = "inputs";
-    if (message.flags2 & kWantConsoles) wanted += wanted.empty() ? "consoles" : ", consoles";
-    if (!wanted.empty()) message.words += " (" + wanted + ")";
-    for (std::size_t i = 7; i <= 10; ++i) {
-      if (ByteAt(bytes, i) != 0) message.problem = "byte " + std::to_string(i) + " is not 00";
-    }
   }
   message.bytes = std::move(bytes);
   return message;
 }
 
-PanelMessage ReadChannelCommand(ByteString bytes) {
-  PanelMessage message;
-  message.kind = PanelMessage::Kind::kChannelCommand;
-  message.words = "D6 CHANNEL COMMAND";
-  if (bytes.size() != 11) {
-    message.problem = "length " + std::to_string(bytes.size()) + ", expected 11";
-  } else {
-    ChannelEntry& entry = message.channel;
-    entry.source = ByteAt(bytes, 4) + ByteAt(bytes, 5) * 128;
-    entry.console = ByteAt(bytes, 6) + ByteAt(bytes, 7) * 128;
-    entry.state = ByteAt(bytes, 8);
-    message.words = "D6 " + StateName(entry.state) + " source " + WireNumberText(entry.source) +
-                    " console " + WireNumberText(entry.console);
-    if (!ChecksumMatches(bytes)) {
-      message.problem = ChecksumProblem(bytes);
-    } else if (ByteAt(bytes, 3) != 1) {
-      message.problem = "record count " + std::to_string(ByteAt(bytes, 3)) + ", expected 1";
-    } else if (entry.state > kCueOn) {
-      message.problem = "unknown action";
-    }
+PanelMessage ReadInfoRequest(ByteString bytes) {
+  PanelMessage message = CheckedFrame(PanelMessage::Kind::kInfoRequest, "F2 INFO REQUEST",
+                                      std::move(bytes), msg::kInfoRequestLength);
+  const ByteString& wire = message.bytes;
+  if (!message.Valid()) return message;
+  const msg::InfoRequestFlags read = msg::ReadInfoRequest(wire);
+  message.flags = read.flags;
+  message.flags2 = read.flags2;
+  message.words +=
+      " flags " + std::to_string(message.flags) + " flags2 " + std::to_string(message.flags2);
+  std::string wanted;
+  if (message.flags & msg::kWantInputNames) wanted = "inputs";
+  if (message.flags2 & msg::kWantConsoleNames) wanted += wanted.empty() ? "consoles" : ", consoles";
+  if (!wanted.empty()) message.words += " (" + wanted + ")";
+  for (std::size_t i = 7; i <= 10; ++i) {
+    if (ByteAt(wire, i) != 0) message.problem = "byte " + std::to_string(i) + " is not 00";
   }
-  message.bytes = std::move(bytes);
+  return message;
+}
+
+PanelMessage ReadChannelCommand(ByteString bytes) {
+  PanelMessage message = CheckedFrame(PanelMessage::Kind::kChannelCommand, "D6 CHANNEL COMMAND",
+                                      std::move(bytes), msg::kChannelCommandLength);
+  const ByteString& wire = message.bytes;
+  // Even a command with a wrong checksum is shown decoded in the trace.
+  if (wire.size() != msg::kChannelCommandLength) return message;
+  const msg::ChannelEntry& entry = message.channel = msg::ChannelEntryAt(wire, 0);
+  message.words = "D6 " + StateName(entry.state) + " source " + WireNumberText(entry.source) +
+                  " console " + WireNumberText(entry.console);
+  if (!message.Valid()) return message;
+  if (ByteAt(wire, 3) != 1) {
+    message.problem = "record count " + std::to_string(ByteAt(wire, 3)) + ", expected 1";
+  } else if (entry.state > msg::kCueOn) {
+    message.problem = "unknown action";
+  }
   return message;
 }
 
@@ -113,54 +107,12 @@ PanelMessage ReadTypeAnswer(ByteString bytes) {
   PanelMessage message;
   message.kind = PanelMessage::Kind::kTypeAnswer;
   message.words = "81 TYPE ANSWER";
-  const ByteString expected(kTypeAnswer.begin(), kTypeAnswer.end());
-  if (bytes != expected) message.problem = "expected " + Hex(expected);
+  if (bytes != msg::kTypeAnswer) message.problem = "expected " + Hex(msg::kTypeAnswer);
   message.bytes = std::move(bytes);
   return message;
 }
 
 }  // namespace
-
-ByteString TypeRequest() {
-  return ByteString{'\x81', '\x64', '\x64', '\xFF'};
-}
-
-ByteString SwitcherType(int type) {
-  ByteString message{'\xE5', '\x01', '\x00', '\x00'};
-  AppendNumber14(message, type);
-  message.append(2, '\x00');
-  AppendChecksumAndEOM(message);
-  return message;
-}
-
-ByteString AlphaTable(int tableType, int nameLength, const std::vector<std::string>& names,
-                      int first) {
-  const int count = static_cast<int>(names.size());
-  ByteString message;
-  message.reserve(static_cast<std::size_t>((nameLength + 2) * count + 9));
-  message.push_back('\xFC');
-  message.push_back(static_cast<char>(tableType));
-  message.push_back(static_cast<char>(nameLength));
-  AppendNumber14(message, count);
-  AppendNumber14(message, first);
-  for (int k = 0; k < count; ++k) {
-    message += PaddedName(names[static_cast<std::size_t>(k)], nameLength);
-    AppendNumber14(message, k + 1);
-  }
-  AppendChecksumAndEOM(message);
-  return message;
-}
-
-ByteString ChannelReport(const std::vector<ChannelEntry>& entries) {
-  ByteString message{'\xD6', '\x7F', '\x00', static_cast<char>(entries.size())};
-  for (const ChannelEntry& entry : entries) {
-    AppendNumber14(message, entry.source);
-    AppendNumber14(message, entry.console);
-    message.push_back(static_cast<char>(entry.state));
-  }
-  AppendChecksumAndEOM(message);
-  return message;
-}
 
 std::string Hex(std::string_view bytes, std::size_t limit) {
   std::string text;
@@ -180,13 +132,13 @@ std::string Hex(std::string_view bytes, std::size_t limit) {
 
 std::string StateName(int state) {
   switch (state) {
-    case kOff:
+    case msg::kOff:
       return "OFF";
-    case kOn:
+    case msg::kOn:
       return "ON";
-    case kCueOff:
+    case msg::kCueOff:
       return "CUE OFF";
-    case kCueOn:
+    case msg::kCueOn:
       return "CUE ON";
     default:
       return "STATE " + std::to_string(state);
@@ -194,7 +146,7 @@ std::string StateName(int state) {
 }
 
 std::string WireNumberText(int wire) {
-  return wire == kUndefinedWire ? "undefined" : std::to_string(wire + 1);
+  return wire == msg::kUndefinedWire ? "undefined" : std::to_string(wire + 1);
 }
 
 std::vector<std::string> GeneratedInputNames(int count) {
@@ -219,7 +171,7 @@ std::optional<std::vector<std::string>> ReadNameFile(const std::string& path) {
   if (!file) return std::nullopt;
   std::vector<std::string> names;
   std::string line;
-  while (names.size() < static_cast<std::size_t>(kMaxTableCount) && std::getline(file, line)) {
+  while (names.size() < static_cast<std::size_t>(msg::kMaxTableCount) && std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     for (char& c : line) {
       if (!IsDataByte(static_cast<unsigned char>(c))) c = '?';
@@ -244,14 +196,15 @@ std::optional<PanelMessage> PanelReader::Next() {
   }
 
   const unsigned char command = buffer_[0];
-  if (command == kPoll || command == kLinkUp) {
+  if (command == msg::kPoll || command == msg::kLinkUp) {
+    const bool poll = command == msg::kPoll;
     PanelMessage message;
-    message.kind = command == kPoll ? PanelMessage::Kind::kPoll : PanelMessage::Kind::kPollAnswer;
+    message.kind = poll ? PanelMessage::Kind::kPoll : PanelMessage::Kind::kPollAnswer;
     message.bytes = TrimBuffer(buffer_, 1);
-    message.words = command == kPoll ? "F5 POLL" : "F4 POLL ANSWER";
+    message.words = poll ? "F5 POLL" : "F4 POLL ANSWER";
     return message;
   }
-  if (command == kLinkDown || command == 0xF3) {
+  if (msg::IsSingleByte(command)) {
     return Junk(TrimBuffer(buffer_, 1), HexByte(command), "only the server sends this");
   }
 
@@ -273,11 +226,11 @@ std::optional<PanelMessage> PanelReader::Next() {
 
   ByteString bytes = TrimBuffer(buffer_, eom);
   switch (command) {
-    case 0xF2:
+    case msg::kInfoRequest:
       return ReadInfoRequest(std::move(bytes));
-    case 0xD6:
+    case msg::kChannel:
       return ReadChannelCommand(std::move(bytes));
-    case 0x81:
+    case msg::kTypeRequest:
       return ReadTypeAnswer(std::move(bytes));
     case kEOM:
       return Junk(std::move(bytes), "FF", "end-of-message byte without a message");

@@ -7,51 +7,14 @@
 #include <vector>
 
 #include "protocol/ByteManipulation.h"
+#include "protocol/Messages.h"
 #include "protocol/ReceiveBuffer.h"
 
-// The Server Module's side of the byte protocol, as plain C++: the messages the simulator
-// sends to a panel, and a strict reader that cuts what a panel sends into messages and says
-// whether each one is exactly what a well-behaved panel would send.
+// The Server Module's own side of the byte protocol, as plain C++: a strict reader that cuts what
+// a panel sends into messages and says whether each one is exactly what a well-behaved panel
+// would send, the words of the trace, and the names the simulated switcher has. The messages
+// themselves are built with the panel's own vocabulary (protocol/Messages.h).
 namespace sim {
-
-inline constexpr unsigned char kPoll = 0xF5;
-inline constexpr unsigned char kLinkUp = 0xF4;    // poll answer: switcher reachable
-inline constexpr unsigned char kLinkDown = 0xF1;  // poll answer: switcher link down
-
-inline constexpr int kInputTable = 10;
-inline constexpr int kConsoleTable = 70;
-inline constexpr int kUndefinedWire = 16383;  // "no source" / "no console", 7F 7F on the wire
-inline constexpr int kMaxNameLength = 127;
-inline constexpr int kMaxTableCount = 16383;
-
-// Info request bits: bit 8 of the first flags asks for the input names, bit 0 of the second
-// for the console names.
-inline constexpr std::int32_t kWantInputs = 256;
-inline constexpr std::int32_t kWantConsoles = 1;
-
-// Channel states, which are also the actions of the panel's channel command.
-enum ChannelState : int { kOff = 0, kOn = 1, kCueOff = 2, kCueOn = 3 };
-
-// 81 64 64 FF: asks the panel for its type.
-ByteString TypeRequest();
-
-// E5 01 00 00 lo hi 00 00 cs FF.
-ByteString SwitcherType(int type);
-
-// FC type L count first, then per record L name bytes and the 14-bit record number (1-based),
-// checksum, FF: exactly (L + 2) x count + 9 bytes. Names are cut or padded with blanks to L.
-ByteString AlphaTable(int tableType, int nameLength, const std::vector<std::string>& names,
-                      int first);
-
-// One entry of a channel report; numbers as on the wire, 0-based.
-struct ChannelEntry {
-  int source = 0;
-  int console = 0;
-  int state = kOff;
-};
-
-// D6 7F 00 n, then per entry source lo hi, console lo hi, state; checksum; FF.
-ByteString ChannelReport(const std::vector<ChannelEntry>& entries);
 
 // Hex bytes separated by blanks. A message longer than limit shows its first bytes, "...",
 // its last two bytes and its length.
@@ -89,7 +52,7 @@ struct PanelMessage {
   // Decoded fields, when valid.
   std::int32_t flags = 0;
   std::int32_t flags2 = 0;
-  ChannelEntry channel;  // wire numbers; state holds the action
+  msg::ChannelEntry channel;  // wire numbers; state holds the action
 };
 
 // Collects a panel's bytes and hands them out one message at a time.

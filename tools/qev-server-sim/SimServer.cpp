@@ -21,10 +21,6 @@ QByteArray ToQt(const ByteString& bytes) {
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-bool IsSingleByteMessage(unsigned char byte) {
-  return byte == 0xF5 || byte == 0xF4 || byte == 0xF1 || byte == 0xF3;
-}
-
 std::string Endpoint(const QTcpSocket& socket) {
   return socket.peerAddress().toString().toStdString() + ":" + std::to_string(socket.peerPort());
 }
@@ -33,9 +29,9 @@ std::string Endpoint(const QTcpSocket& socket) {
 
 SimServer::SimServer(SimOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)), random_(options_.seed) {
-  const int inputLength = options_.fullTable ? sim::kMaxNameLength : options_.nameLength;
-  inputTable_ = sim::AlphaTable(sim::kInputTable, inputLength, options_.inputNames, options_.first);
-  consoleTable_ = sim::AlphaTable(sim::kConsoleTable, options_.nameLength, options_.consoleNames,
+  const int inputLength = options_.fullTable ? msg::kMaxNameLength : options_.nameLength;
+  inputTable_ = msg::AlphaTable(msg::kInputTable, inputLength, options_.inputNames, options_.first);
+  consoleTable_ = msg::AlphaTable(msg::kConsoleTable, options_.nameLength, options_.consoleNames,
                                   options_.first);
 
   server_ = new QTcpServer(this);
@@ -124,8 +120,8 @@ void SimServer::Greet(Panel& panel) {
     Write(panel, ToQt(cutTail_));
     cutTail_.clear();
   }
-  Send(panel, sim::TypeRequest(), "81 TYPE REQUEST");
-  Send(panel, sim::SwitcherType(options_.switcherType),
+  Send(panel, msg::TypeRequest(), "81 TYPE REQUEST");
+  Send(panel, msg::SwitcherType(options_.switcherType),
        "E5 SWITCHER TYPE " + std::to_string(options_.switcherType));
 
   if (options_.floodDataMiB > 0) {
@@ -164,15 +160,15 @@ void SimServer::Handle(Panel& panel, const sim::PanelMessage& message) {
     case Kind::kPoll:
       if (options_.noPollAnswer) break;
       if (options_.switcherDown) {
-        Send(panel, ByteString(1, static_cast<char>(sim::kLinkDown)), "F1 LINK DOWN", true);
+        Send(panel, ByteString(msg::kLinkDownMessage), "F1 LINK DOWN", true);
       } else {
-        Send(panel, ByteString(1, static_cast<char>(sim::kLinkUp)), "F4 LINK UP", true);
+        Send(panel, ByteString(msg::kLinkUpMessage), "F4 LINK UP", true);
       }
       break;
     case Kind::kInfoRequest:
-      if (message.flags & sim::kWantInputs) SendTable(panel, sim::kInputTable);
-      if (!panel.closing && (message.flags2 & sim::kWantConsoles)) {
-        SendTable(panel, sim::kConsoleTable);
+      if (message.flags & msg::kWantInputNames) SendTable(panel, msg::kInputTable);
+      if (!panel.closing && (message.flags2 & msg::kWantConsoleNames)) {
+        SendTable(panel, msg::kConsoleTable);
       }
       break;
     case Kind::kChannelCommand:
@@ -184,11 +180,11 @@ void SimServer::Handle(Panel& panel, const sim::PanelMessage& message) {
 }
 
 void SimServer::SendTable(Panel& panel, int tableType) {
-  const bool inputs = tableType == sim::kInputTable;
+  const bool inputs = tableType == msg::kInputTable;
   const ByteString& table = inputs ? inputTable_ : consoleTable_;
   const int count =
       static_cast<int>(inputs ? options_.inputNames.size() : options_.consoleNames.size());
-  const int length = inputs && options_.fullTable ? sim::kMaxNameLength : options_.nameLength;
+  const int length = inputs && options_.fullTable ? msg::kMaxNameLength : options_.nameLength;
   const std::string words = std::string("FC ") + (inputs ? "INPUT" : "CONSOLE") + " NAMES length " +
                             std::to_string(length) + " count " + std::to_string(count) + " first " +
                             std::to_string(options_.first);
@@ -199,17 +195,17 @@ void SimServer::SendTable(Panel& panel, int tableType) {
   Send(panel, table, words);
 }
 
-void SimServer::ApplyChannelCommand(const sim::ChannelEntry& command) {
+void SimServer::ApplyChannelCommand(const msg::ChannelEntry& command) {
   ChannelStatus& status = channels_[{command.source, command.console}];
-  if (command.state == sim::kOn || command.state == sim::kOff) {
-    status.on = command.state == sim::kOn;
+  if (command.state == msg::kOn || command.state == msg::kOff) {
+    status.on = command.state == msg::kOn;
   } else {
-    status.cue = command.state == sim::kCueOn;
+    status.cue = command.state == msg::kCueOn;
   }
   lastCommanded_ = command;
 
   // The switcher confirms every change to every panel: one entry, the new state.
-  const ByteString report = sim::ChannelReport({command});
+  const ByteString report = msg::ChannelReport({command});
   const std::string words = "D6 REPORT source " + sim::WireNumberText(command.source) +
                             " console " + sim::WireNumberText(command.console) + " " +
                             sim::StateName(command.state);
@@ -219,7 +215,7 @@ void SimServer::ApplyChannelCommand(const sim::ChannelEntry& command) {
 }
 
 void SimServer::ChangeChannelByItself() {
-  sim::ChannelEntry change;
+  msg::ChannelEntry change;
   // Half the time the channel a panel last used, so that its operator sees the buttons follow.
   if (lastCommanded_ && random_() % 2 == 0) {
     change = *lastCommanded_;
@@ -231,9 +227,9 @@ void SimServer::ChangeChannelByItself() {
   }
   const ChannelStatus status = channels_[{change.source, change.console}];
   if (random_() % 4 == 0) {
-    change.state = status.cue ? sim::kCueOff : sim::kCueOn;
+    change.state = status.cue ? msg::kCueOff : msg::kCueOn;
   } else {
-    change.state = status.on ? sim::kOff : sim::kOn;
+    change.state = status.on ? msg::kOff : msg::kOn;
   }
   Trace("switcher: source " + sim::WireNumberText(change.source) + " console " +
         sim::WireNumberText(change.console) + " " + sim::StateName(change.state));
@@ -245,7 +241,7 @@ void SimServer::ChangeChannelByItself() {
 void SimServer::PollPanels() {
   for (auto& [id, panel] : panels_) {
     if (!panel->silent && !panel->closing) {
-      Send(*panel, ByteString(1, static_cast<char>(sim::kPoll)), "F5 POLL", true);
+      Send(*panel, ByteString(msg::kPollMessage), "F5 POLL", true);
     }
   }
 }
@@ -334,7 +330,7 @@ void SimServer::FloodMore(Panel& panel) {
     } else {
       // A poll inside the noise would only make the panel answer it; leave polls out.
       unsigned char value = static_cast<unsigned char>(random_());
-      if (value == sim::kPoll) value = 0x00;
+      if (value == msg::kPoll) value = 0x00;
       byte = static_cast<char>(value);
     }
   }
@@ -352,8 +348,8 @@ ByteString SimServer::Noise() {
   // messages after it until some later FF: close it, so every real message arrives intact.
   for (auto it = noise.rbegin(); it != noise.rend(); ++it) {
     const auto byte = static_cast<unsigned char>(*it);
-    if ((byte & 0x80) == 0) continue;
-    if (byte != kEOM && !IsSingleByteMessage(byte)) noise.push_back(static_cast<char>(kEOM));
+    if (!msg::IsCommandByte(byte)) continue;
+    if (byte != kEOM && !msg::IsSingleByte(byte)) noise.push_back(static_cast<char>(kEOM));
     break;
   }
   return noise;

@@ -86,7 +86,7 @@ class SimServer : public QObject {
 
   void Greet(Panel& panel);
   void Handle(Panel& panel, const sim::PanelMessage& message);
-  void ApplyChannelCommand(const sim::ChannelEntry& command);
+  void ApplyChannelCommand(const msg::ChannelEntry& command);
   void SendTable(Panel& panel, int tableType);
 
   // Sends one whole message (with noise before it when asked), counts it, and closes the
@@ -122,5 +122,5 @@ class SimServer : public QObject {
     bool cue = false;
   };
   std::map<std::pair<int, int>, ChannelStatus> channels_;
-  std::optional<sim::ChannelEntry> lastCommanded_;
+  std::optional<msg::ChannelEntry> lastCommanded_;
 };

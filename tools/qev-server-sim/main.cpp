@@ -46,7 +46,7 @@ std::vector<std::string> NamesOption(const QCommandLineParser& parser, const QSt
     if (!names) Refuse("cannot read " + parser.value(fileOption));
     return *names;
   }
-  return generate(NumberOption(parser, countOption, 0, sim::kMaxTableCount));
+  return generate(NumberOption(parser, countOption, 0, msg::kMaxTableCount));
 }
 
 }  // namespace
@@ -105,12 +105,12 @@ int main(int argc, char* argv[]) {
     Refuse("--listen wants an IP address, not " + parser.value("listen"));
   }
   settings.port = static_cast<quint16>(NumberOption(parser, "port", 0, 65535));
-  settings.switcherType = NumberOption(parser, "switcher-type", 0, sim::kMaxTableCount);
-  settings.nameLength = NumberOption(parser, "name-length", 0, sim::kMaxNameLength);
-  settings.first = NumberOption(parser, "first", 0, sim::kMaxTableCount);
+  settings.switcherType = NumberOption(parser, "switcher-type", 0, msg::kMaxTableCount);
+  settings.nameLength = NumberOption(parser, "name-length", 0, msg::kMaxNameLength);
+  settings.first = NumberOption(parser, "first", 0, msg::kMaxTableCount);
   settings.fullTable = parser.isSet("full-table");
   settings.inputNames =
-      settings.fullTable ? sim::GeneratedInputNames(sim::kMaxTableCount)
+      settings.fullTable ? sim::GeneratedInputNames(msg::kMaxTableCount)
                          : NamesOption(parser, "inputs", "input-count", sim::GeneratedInputNames);
   settings.consoleNames =
       NamesOption(parser, "consoles", "console-count", sim::GeneratedConsoleNames);

@@ -1,0 +1,62 @@
+#include "app/QtServerLink.h"
+
+namespace {
+
+// The poll timer's period until the start-up settings re-time it.
+constexpr int kInitialPollMs = 1000;
+
+}  // namespace
+
+QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& log,
+                           QObject* parent)
+    : QObject(parent), vars_(vars), comm_(vars, scktSwitcher_, window, *this, log) {
+  tmrDecode_.setObjectName(QStringLiteral("tmrDecode"));
+  // Runs only while received bytes wait, as fast as the event loop allows, one message per
+  // tick so that clicks and repaints get their turn between messages.
+  tmrDecode_.setInterval(0);
+  tmrPoll_.setObjectName(QStringLiteral("tmrPoll"));
+  tmrPoll_.setInterval(kInitialPollMs);
+
+  connect(&tmrDecode_, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
+
+  connect(&scktSwitcher_, &QtSocketComponent::Connected, this,
+          [this] { comm_.scktSwitcher_Connect(); });
+  connect(&scktSwitcher_, &QtSocketComponent::DataArrival, this,
+          [this](qint16 bytesTotal) { comm_.scktSwitcher_DataArrival(bytesTotal); });
+  connect(&scktSwitcher_, &QtSocketComponent::Disconnected, this,
+          [this] { comm_.scktSwitcher_Close(); });
+}
+
+QtServerLink::~QtServerLink() {
+  // The socket is destroyed after TCPComm; whatever it raises as it goes must not reach it.
+  scktSwitcher_.disconnect(this);
+  tmrDecode_.stop();
+  tmrPoll_.stop();
+}
+
+void QtServerLink::tmrDecode_Timer() {
+  // Nothing waits, or only the front of a message that has not fully arrived: sleep until
+  // the socket brings more bytes.
+  if (vars_.ReceiveBuffer.empty() || comm_.DecodeStalled()) {
+    tmrDecode_.stop();
+    return;
+  }
+  comm_.tmrDecode_Timer();
+}
+
+void QtServerLink::SetPollTimerEnabled(bool enabled) {
+  if (enabled) {
+    // Enabling a running timer leaves its ticks where they are.
+    if (!tmrPoll_.isActive()) tmrPoll_.start();
+  } else {
+    tmrPoll_.stop();
+  }
+}
+
+void QtServerLink::SetPollTimerInterval(std::int32_t milliseconds) {
+  tmrPoll_.setInterval(milliseconds);
+}
+
+void QtServerLink::EnableDecodeTimer() {
+  if (!tmrDecode_.isActive()) tmrDecode_.start();
+}
