@@ -268,10 +268,7 @@ TEST(PollTimer, SkippingIdleTicksPollsAndClosesOnTheSameTicks) {
 }
 
 TEST(PollTimer, HugeIntervalStillPollsWhenTheTickCountIsFull) {
-  Link link(1, 20);
-  link.vars.RefreshRate = 32500;
-  link.vars.TimeOut = 3600;
-  link.vars.PollInterval = 650000;
+  Link link(32500, 3600);
   link.ComeUp();
 
   link.comm.SkipPollTicks(link.comm.IdlePollTicksAhead());

@@ -32,9 +32,7 @@
 #include "support/Fakes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
-#include "support/LoopbackServer.h"
-#include "support/TempFolder.h"
-#include "support/Wait.h"
+#include "support/PanelOverLoopback.h"
 
 namespace fs = std::filesystem;
 
@@ -163,37 +161,20 @@ class UiWatch : public QObject {
 
 // Input 3 on console 5, the given poll timing, the server on this machine.
 std::string Ini(quint16 port, int refreshRate, int timeOut) {
-  return IniText({.address = "127.0.0.1",
-                  .port = port,
-                  .input = 3,
-                  .console = 5,
-                  .stayOnTop = "No",
-                  .refreshRate = refreshRate,
-                  .timeOut = timeOut});
+  IniSettings settings = LoopbackSettings(port);
+  settings.refreshRate = refreshRate;
+  settings.timeOut = timeOut;
+  return IniText(settings);
 }
 
 int ReportLines(const std::string& log) {
   return static_cast<int>(Count(log, ": Error # "));
 }
 
-class FaultInjection : public ::testing::Test {
+class FaultInjection : public PanelOverLoopback {
  protected:
-  void SetUp() override { ASSERT_TRUE(server.Listen()); }
   // A stream cut short by a failed assertion must not outlive what it reads from.
   void TearDown() override { server.StopStream(); }
-
-  void StartPanel(const std::string& ini) {
-    folder.Write("qevntpnl.ini", ini);
-    window = std::make_unique<frmMain>(folder.WithSeparator());
-    window->Form_Load();
-    window->show();
-  }
-
-  bool LinkUp(int timeoutMs = 5000) {
-    return RunEventLoopUntil(
-        [&] { return window->vars().SocketConnected == kTrue && server.peer != nullptr; },
-        timeoutMs);
-  }
 
   // A new connection, accepted after `connectionsBefore`, is up on both sides.
   bool LinkUpAgain(int connectionsBefore, int timeoutMs = 5000) {
@@ -204,20 +185,12 @@ class FaultInjection : public ::testing::Test {
         timeoutMs);
   }
 
-  QPushButton* Button(const char* name) {
-    return window->findChild<QPushButton*>(QLatin1String(name));
-  }
-
   // The server polls and the panel must answer, however long that takes within bounds.
   bool PollIsAnswered(int timeoutMs = 5000) {
     const qint64 before = server.answers;
     server.Send(std::string(1, kPoll));
     return RunEventLoopUntil([&] { return server.answers > before; }, timeoutMs);
   }
-
-  TempFolder folder;
-  LoopbackServer server;
-  std::unique_ptr<frmMain> window;
 };
 
 // ---------------------------------------------------------------------------------------------

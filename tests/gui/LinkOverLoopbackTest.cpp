@@ -15,9 +15,7 @@
 #include "support/Bytes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
-#include "support/LoopbackServer.h"
-#include "support/TempFolder.h"
-#include "support/Wait.h"
+#include "support/PanelOverLoopback.h"
 
 namespace {
 
@@ -28,24 +26,13 @@ std::string NameTable(unsigned char type, int count) {
   return msg::AlphaTable(type, 4, names);
 }
 
-class LinkOverLoopback : public ::testing::Test {
+class LinkOverLoopback : public PanelOverLoopback {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.Listen());
+    PanelOverLoopback::SetUp();
     server.answerPolls = true;
-    folder.Write("qevntpnl.ini", IniText({.address = "127.0.0.1",
-                                          .port = server.Port(),
-                                          .input = 3,
-                                          .console = 5,
-                                          .stayOnTop = "No"}));
-    window = std::make_unique<frmMain>(folder.WithSeparator());
-    window->Form_Load();
-    window->show();
+    StartPanel(IniText(LoopbackSettings(server.Port())));
   }
-
-  TempFolder folder;
-  LoopbackServer server;
-  std::unique_ptr<frmMain> window;
 };
 
 TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire) {
@@ -62,35 +49,19 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
   EXPECT_EQ(consoles->currentText(), QStringLiteral("1005 [005]"));
 
   server.received.clear();
-  QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOn")), Qt::LeftButton);
+  QTest::mouseClick(Button("cmdOn"), Qt::LeftButton);
   ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, "\xD6"); }));
   const std::size_t at = server.received.find('\xD6');
   EXPECT_EQ(server.received.substr(at, 11), Hex("d6 7f 00 01 02 00 04 00 01 07 ff"));
 }
 
 TEST_F(LinkOverLoopback, ChannelReportRecoloursTheButtonOnScreen) {
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.peer != nullptr; }));
-  auto* on = window->findChild<QPushButton*>(QStringLiteral("cmdOn"));
+  ASSERT_TRUE(LinkUp());
+  QPushButton* on = Button("cmdOn");
   // Source 3 on console 5 is on (wire numbers 2 and 4).
   server.Send(Hex("D67F00010200040001 07FF"));
   EXPECT_TRUE(RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); }))
       << Describe(FaceColour(*on));
-}
-
-TEST_F(LinkOverLoopback, AServerThatClosesIsFoundAgain) {
-  ASSERT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kTrue; }));
-  server.peer->abort();
-  ASSERT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kFalse; }));
-  EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }));
-  EXPECT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kTrue; }));
-}
-
-TEST_F(LinkOverLoopback, UnansweredPollsCloseTheLinkAndItIsOpenedAgain) {
-  server.answerPolls = false;
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 1; }));
-  // Refresh Rate 1, Time Out 20: 21 polls 0.4 s apart, then the link is closed and reopened.
-  ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }, 20000));
-  EXPECT_EQ(server.polls, 21);
 }
 
 }  // namespace

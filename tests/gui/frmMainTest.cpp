@@ -94,16 +94,13 @@ TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
   EXPECT_EQ(window->menuBar()->height(), plain.menuBar()->height());
   EXPECT_EQ(window->menuBar()->cornerWidget(Qt::TopRightCorner), Child<QtLinkLamp>("lblLink"));
 
-  ExpectPlaces(*window, client,
-               {
-                   {"lblConsole", 120, 120, 1455, 200},
-                   {"cmbConsole", 120, 480, 2055, 315},
-                   {"lblSource", 120, 960, 1455, 195},
-                   {"cmbSource", 120, 1320, 2055, 315},
-                   {"cmdCue", 840, 2400, 735, 615},
-                   {"cmdOn", 600, 3600, 1215, 1095},
-                   {"cmdOff", 600, 5040, 1215, 1095},
-               });
+  const TwipsPlace places[] = {
+      {"lblConsole", 120, 120, 1455, 200}, {"cmbConsole", 120, 480, 2055, 315},
+      {"lblSource", 120, 960, 1455, 195},  {"cmbSource", 120, 1320, 2055, 315},
+      {"cmdCue", 840, 2400, 735, 615},     {"cmdOn", 600, 3600, 1215, 1095},
+      {"cmdOff", 600, 5040, 1215, 1095},
+  };
+  ExpectPlaces(*window, client, places);
 }
 
 TEST_F(MainWindow, ShowsItsCaptionsMenuAndNoMaximiseButton) {

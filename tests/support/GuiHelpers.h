@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QWidget>
 #include <cstdlib>
-#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,7 +47,7 @@ struct TwipsPlace {
 
 // Each named control of the form sits on `parent` at its place.
 inline void ExpectPlaces(const QWidget& form, const QWidget* parent,
-                         std::initializer_list<TwipsPlace> places) {
+                         std::span<const TwipsPlace> places) {
   for (const TwipsPlace& p : places) {
     const auto* control = form.findChild<const QWidget*>(QLatin1String(p.name));
     ASSERT_NE(control, nullptr) << p.name;

@@ -14,6 +14,10 @@ std::string IniText(const IniSettings& s) {
   return text;
 }
 
+IniSettings LoopbackSettings(std::int32_t port) {
+  return {.address = "127.0.0.1", .port = port, .input = 3, .console = 5, .stayOnTop = "No"};
+}
+
 IniSettings SettingsOf(const Variables& vars) {
   return {.address = vars.ServerAddress,
           .port = vars.ServerPort,

@@ -24,6 +24,10 @@ struct IniSettings {
 // The configuration file as the panel writes it: thirteen lines, each ended by CR LF.
 std::string IniText(const IniSettings& settings);
 
+// The Server Module on this machine at `port`, source 3 on console 5 chosen, the panel an
+// ordinary window.
+IniSettings LoopbackSettings(std::int32_t port);
+
 // The settings the panel holds, and the other way round. The password is left out: the file
 // holds it scrambled, the panel in plain text.
 IniSettings SettingsOf(const Variables& vars);
