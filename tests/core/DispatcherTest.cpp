@@ -126,7 +126,7 @@ TEST(Dispatcher, ConsumesWholeMessagesWithoutHandlerOrWithoutData) {
   EXPECT_TRUE(p.log.reports.empty());
 }
 
-TEST(Dispatcher, ZeroBytesInsideAMessageSurvive) {
+TEST(Dispatcher, ASwitcherTypeReportWithZeroBytesInsideIsStoredWhole) {
   Panel p;
   p.Buffer(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
   p.comm.ProcessReceiveBuffer();

@@ -51,12 +51,6 @@ TEST(TypeRequest, PollTimerStartsEvenWhenTheAnswerCannotBeSent) {
   EXPECT_TRUE(p.window.pollTimerEnabled);
 }
 
-TEST(SwitcherType, WellFormedReportIsStored) {
-  Panel p;
-  p.comm.ProcessSwitcherType(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
-  EXPECT_EQ(p.vars.SwitcherType, 133);
-}
-
 TEST(SwitcherType, MalformedReportsChangeNothing) {
   for (const std::string& report : {
            Bytes({0xE5, 0x02, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x08, 0xFF}),  // byte 1

@@ -32,7 +32,7 @@
 #include "support/Fakes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
-#include "support/PanelOverLoopback.h"
+#include "support/PanelTest.h"
 
 namespace fs = std::filesystem;
 
@@ -171,7 +171,7 @@ int ReportLines(const std::string& log) {
   return static_cast<int>(Count(log, ": Error # "));
 }
 
-class FaultInjection : public PanelOverLoopback {
+class FaultInjection : public PanelTest {
  protected:
   // A stream cut short by a failed assertion must not outlive what it reads from.
   void TearDown() override { server.StopStream(); }
@@ -199,8 +199,8 @@ class FaultInjection : public PanelOverLoopback {
 TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
   StartPanel(Ini(server.Port(), 1, 20));
   ASSERT_TRUE(LinkUp());
-  QPushButton* on = Button("cmdOn");
-  QPushButton* off = Button("cmdOff");
+  QPushButton* on = Child<QPushButton>("cmdOn");
+  QPushButton* off = Child<QPushButton>("cmdOff");
 
   // Cut after the command byte, in the middle, and just before the EOM; the reports alternate
   // so each completed one shows on a button.
@@ -347,7 +347,7 @@ TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAf
   const bool answered = PollIsAnswered();
   watch.Stop();
   server.Send(kReportOn);
-  QPushButton* on = Button("cmdOn");
+  QPushButton* on = Child<QPushButton>("cmdOn");
   const bool decoded = RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); });
 
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
@@ -509,7 +509,7 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
   ASSERT_EQ(window->vars().SelectedSource, 3) << "the garbage reached the operator's choice";
   ASSERT_EQ(window->vars().SelectedConsole, 5);
   server.Send(kReportOn);
-  QPushButton* on = Button("cmdOn");
+  QPushButton* on = Child<QPushButton>("cmdOn");
   EXPECT_TRUE(RunEventLoopUntil(
       [&] {
         return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
@@ -590,7 +590,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   bool decoded = false;
   if (waitForDrain) {
     server.Send(kReportOn);
-    QPushButton* on = Button("cmdOn");
+    QPushButton* on = Child<QPushButton>("cmdOn");
     // Grabbing the button is slow: only look once the backlog is nearly through.
     decoded = RunEventLoopUntil(
         [&] {

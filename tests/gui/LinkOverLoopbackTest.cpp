@@ -15,7 +15,7 @@
 #include "support/Bytes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
-#include "support/PanelOverLoopback.h"
+#include "support/PanelTest.h"
 
 namespace {
 
@@ -26,10 +26,10 @@ std::string NameTable(unsigned char type, int count) {
   return msg::AlphaTable(type, 4, names);
 }
 
-class LinkOverLoopback : public PanelOverLoopback {
+class LinkOverLoopback : public PanelTest {
  protected:
   void SetUp() override {
-    PanelOverLoopback::SetUp();
+    PanelTest::SetUp();
     server.answerPolls = true;
     StartPanel(IniText(LoopbackSettings(server.Port())));
   }
@@ -42,14 +42,14 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
   ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, infoRequest); }));
 
   server.Send(NameTable(msg::kInputTable, 3) + NameTable(msg::kConsoleTable, 256));
-  auto* sources = window->findChild<QComboBox*>(QStringLiteral("cmbSource"));
-  auto* consoles = window->findChild<QComboBox*>(QStringLiteral("cmbConsole"));
+  auto* sources = Child<QComboBox>("cmbSource");
+  auto* consoles = Child<QComboBox>("cmbConsole");
   ASSERT_TRUE(RunEventLoopUntil([&] { return sources->count() == 4 && consoles->count() == 257; }));
   EXPECT_EQ(sources->currentText(), QStringLiteral("1003 [0003]"));
   EXPECT_EQ(consoles->currentText(), QStringLiteral("1005 [005]"));
 
   server.received.clear();
-  QTest::mouseClick(Button("cmdOn"), Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>("cmdOn"), Qt::LeftButton);
   ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, "\xD6"); }));
   const std::size_t at = server.received.find('\xD6');
   EXPECT_EQ(server.received.substr(at, 11), Hex("d6 7f 00 01 02 00 04 00 01 07 ff"));
@@ -57,7 +57,7 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
 
 TEST_F(LinkOverLoopback, ChannelReportRecoloursTheButtonOnScreen) {
   ASSERT_TRUE(LinkUp());
-  QPushButton* on = Button("cmdOn");
+  QPushButton* on = Child<QPushButton>("cmdOn");
   // Source 3 on console 5 is on (wire numbers 2 and 4).
   server.Send(Hex("D67F00010200040001 07FF"));
   EXPECT_TRUE(RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); }))

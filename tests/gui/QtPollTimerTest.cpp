@@ -52,22 +52,6 @@ TEST(SleepingPollTimer, PollsEveryPollIntervalTicksWhileTheLinkIsUp) {
   EXPECT_EQ(link.Connects(), 0);
 }
 
-TEST(SleepingPollTimer, ALinkThatGoesDownIsRetriedAtTheNextTickNotAtThePollMoment) {
-  Link link;
-  link.vars.PollInterval = 10000;  // the next poll moment is 10 s away
-  link.ComeUp();
-  link.timer.setInterval(1);
-  link.timer.start();
-  RunEventLoopFor(50);
-
-  link.socket.connected = false;
-  link.comm.scktSwitcher_Close();
-  // A plain periodic timer would try again one tick later; the sleeping one must not wait for
-  // the poll moment it was sleeping towards.
-  EXPECT_TRUE(RunEventLoopUntil([&] { return link.Connects() > 0; }, 3000));
-  EXPECT_EQ(link.Polls(), 0);
-}
-
 TEST(SleepingPollTimer, CountingTicksCarryOverWhenTheLinkDrops) {
   Link link;
   link.vars.PollInterval = 1000;

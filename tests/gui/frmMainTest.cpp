@@ -23,13 +23,10 @@
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
 #include "support/Bytes.h"
-#include "support/GuiHelpers.h"
 #include "support/IniText.h"
-#include "support/LoopbackServer.h"
 #include "support/ModalDriver.h"
 #include "support/NameTables.h"
-#include "support/TempFolder.h"
-#include "support/Wait.h"
+#include "support/PanelTest.h"
 
 namespace {
 
@@ -49,28 +46,13 @@ QString Spoken(QWidget* control, QAccessible::Text text) {
   return accessible != nullptr ? accessible->text(text) : QStringLiteral("<none>");
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public PanelTest {
  protected:
-  void SetUp() override {
-    window = std::make_unique<frmMain>(folder.WithSeparator());
-    boxes.watched = window.get();
-    window->SetMessageBoxFn(boxes.Fn());
-  }
-
-  template <typename T>
-  T* Child(const char* name) {
-    return window->findChild<T*>(QLatin1String(name));
-  }
-
   void ShowAndActivate() {
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
-
-  TempFolder folder;
-  BoxRecorder boxes;
-  std::unique_ptr<frmMain> window;
 };
 
 TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
@@ -293,8 +275,6 @@ TEST_F(MainWindow, FirstRunShowsTheNoticeThenSetupBeforeTheWindowAndCancelStaysU
 }
 
 TEST_F(MainWindow, WithAConfigurationFileConnectsAndPollsWithoutANotice) {
-  LoopbackServer server;
-  ASSERT_TRUE(server.Listen());
   folder.Write("qevntpnl.ini", IniFor(server.Port(), "No", 3));
 
   window->Form_Load();
@@ -325,11 +305,7 @@ TEST_F(MainWindow, UnreadableConfigurationIsLoggedAndLeavesThePanelUnconnected) 
 }
 
 TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
-  LoopbackServer server;
-  ASSERT_TRUE(server.Listen());
-  folder.Write("qevntpnl.ini", IniFor(server.Port(), "No", 2));
-  window->Form_Load();
-  window->show();
+  StartPanel(IniFor(server.Port(), "No", 2));
   ASSERT_TRUE(RunEventLoopUntil([&] { return window->socket().IsConnected(); }));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
@@ -352,9 +328,7 @@ TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
 }
 
 TEST_F(MainWindow, FileExitSavesAndCloses) {
-  folder.Write("qevntpnl.ini", IniFor(1));
-  window->Form_Load();
-  window->show();
+  StartPanel(IniFor(1));
   window->vars().SelectedSource = 9;
   // The close writes the file too, after closing the other windows: by then Exit's own write
   // must already be on disk.
@@ -371,9 +345,7 @@ TEST_F(MainWindow, FileExitSavesAndCloses) {
 }
 
 TEST_F(MainWindow, SetupTakesThePanelOffTheTopWhileOpenAndRestoresItAfter) {
-  folder.Write("qevntpnl.ini", IniFor(1, "Yes"));
-  window->Form_Load();
-  window->show();
+  StartPanel(IniFor(1, "Yes"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   const QRect geometry = window->geometry();
   QWindow* nativeWindow = window->windowHandle();

@@ -11,19 +11,15 @@
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
 #include "support/Bytes.h"
-#include "support/GuiHelpers.h"
-#include "support/LoopbackServer.h"
 #include "support/ModalDriver.h"
-#include "support/TempFolder.h"
-#include "support/Wait.h"
+#include "support/PanelTest.h"
 
 namespace {
 
-class SetupDialog : public ::testing::Test {
+class SetupDialog : public PanelTest {
  protected:
   void SetUp() override {
-    window = std::make_unique<frmMain>(folder.WithSeparator());
-    window->SetMessageBoxFn(boxes.Fn());
+    PanelTest::SetUp();
     Variables& vars = window->vars();
     vars.AppFolder = folder.WithSeparator();
     vars.ServerAddress = "127.0.0.1";
@@ -38,17 +34,10 @@ class SetupDialog : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
   }
 
-  template <typename T>
-  T* Child(const char* name) {
-    return dialog->findChild<T*>(QLatin1String(name));
-  }
   QLineEdit* Port() { return Child<QLineEdit>("txtIPPort"); }
   QLineEdit* Address() { return Child<QLineEdit>("txtIPAddr"); }
   void Ok() { Child<QPushButton>("cmdOk")->click(); }
 
-  TempFolder folder;
-  BoxRecorder boxes;
-  std::unique_ptr<frmMain> window;
   frmSetup* dialog = nullptr;
 };
 
@@ -155,8 +144,6 @@ TEST_F(SetupDialog, PortsOneAnd65535AreTakenAndReconnect) {
 }
 
 TEST_F(SetupDialog, OnlyTheAddressChangedReconnectsToTheNewServer) {
-  LoopbackServer server;
-  ASSERT_TRUE(server.Listen());
   Variables& vars = window->vars();
   vars.ServerAddress = "127.0.0.2";
   vars.ServerPort = server.Port();
@@ -171,25 +158,14 @@ TEST_F(SetupDialog, OnlyTheAddressChangedReconnectsToTheNewServer) {
   EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections > 0; }));
 }
 
+// The repair itself is NormaliseIPAddress's; here, that the dialog takes and shows its result.
 TEST_F(SetupDialog, AddressIsRepairedAndShownAsTaken) {
-  const struct {
-    const char* typed;
-    const char* taken;
-  } cases[] = {{"10.0.0.300", "10.0.0.255"},
-               {"a.b.c.d", "0.0.0.0"},
-               {"010.001.1.1", "10.1.1.1"},
-               {"1.2.3.4.5", "1.2.3.4"},
-               {" 192.168.001.010", "192.168.1.10"}};
-  for (const auto& c : cases) {
-    window->vars().ServerAddress = "127.0.0.1";
-    Open();
-    Address()->setText(c.typed);
-    Ok();
-    EXPECT_TRUE(boxes.boxes.empty()) << c.typed;
-    EXPECT_EQ(Address()->text(), c.taken);
-    EXPECT_EQ(window->vars().ServerAddress, c.taken);
-    window->comm().DisconnectFromServer();
-  }
+  Open();
+  Address()->setText(" 010.001.1.300");
+  Ok();
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_EQ(Address()->text(), "10.1.1.255");
+  EXPECT_EQ(window->vars().ServerAddress, "10.1.1.255");
 }
 
 TEST_F(SetupDialog, AddressWithoutThreeDotsAndATailIsRefused) {
@@ -251,14 +227,9 @@ TEST_F(SetupDialog, CancelAfterAFailedCheckPutsStayOnTopBack) {
   EXPECT_EQ(window->vars().StayOnTopMode, kTopmost);
 }
 
-TEST(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
-  LoopbackServer server;
-  ASSERT_TRUE(server.Listen());
-  TempFolder folder;
-  BoxRecorder boxes;
-  frmMain window(folder.WithSeparator());
-  window.SetMessageBoxFn(boxes.Fn());
+using FirstRun = PanelTest;
 
+TEST_F(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
   WhenModalOpens([&](QWidget* modal) {
     auto* address = modal->findChild<QLineEdit*>("txtIPAddr");
     EXPECT_EQ(address->text(), "") << "no address has ever been set";
@@ -266,11 +237,11 @@ TEST(FirstRun, OkWithAnAddressConnectsStartsPollingAndWritesTheFile) {
     modal->findChild<QLineEdit*>("txtIPPort")->setText(QString::number(server.Port()));
     modal->findChild<QPushButton*>("cmdOk")->click();
   });
-  window.Form_Load();
+  window->Form_Load();
 
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].title, "Configuration Error");
-  EXPECT_TRUE(window.pollTimer().isActive());
+  EXPECT_TRUE(window->pollTimer().isActive());
   EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections > 0; }));
   const std::string ini = folder.Read("qevntpnl.ini");
   EXPECT_TRUE(Contains(ini, "\r\nIP Address=127.0.0.1\r\n")) << ini;

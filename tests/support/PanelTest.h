@@ -2,25 +2,30 @@
 
 #include <gtest/gtest.h>
 
-#include <QPushButton>
+#include <QLatin1String>
 #include <memory>
 #include <string>
 
 #include "app/frmMain.h"
+#include "support/GuiHelpers.h"
 #include "support/LoopbackServer.h"
 #include "support/TempFolder.h"
 #include "support/Wait.h"
 
-// The real main window and socket against the loopback Server Module, the panel in a folder
-// of its own.
-class PanelOverLoopback : public ::testing::Test {
+// The real main window in a folder of its own, its message boxes recorded instead of shown,
+// and a Server Module listening on loopback for it.
+class PanelTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(server.Listen()); }
+  void SetUp() override {
+    ASSERT_TRUE(server.Listen());
+    window = std::make_unique<frmMain>(folder.WithSeparator());
+    boxes.watched = window.get();
+    window->SetMessageBoxFn(boxes.Fn());
+  }
 
   // Starts the panel on the given configuration file and shows its window.
   void StartPanel(const std::string& ini) {
     folder.Write("qevntpnl.ini", ini);
-    window = std::make_unique<frmMain>(folder.WithSeparator());
     window->Form_Load();
     window->show();
   }
@@ -32,11 +37,14 @@ class PanelOverLoopback : public ::testing::Test {
         timeoutMs);
   }
 
-  QPushButton* Button(const char* name) {
-    return window->findChild<QPushButton*>(QLatin1String(name));
+  // A control of the window or of its setup dialog, by name.
+  template <typename T = QWidget>
+  T* Child(const char* name) {
+    return window->findChild<T*>(QLatin1String(name));
   }
 
   TempFolder folder;
+  BoxRecorder boxes;
   LoopbackServer server;
   std::unique_ptr<frmMain> window;
 };
