@@ -132,12 +132,16 @@ make_panel_folder() {
   cp "$PANEL_BIN" "$PANEL_DIR/qevntpnl"
 }
 
-# write_ini PORT INPUT CONSOLE: the 13-line layout with CR LF line ends.
-write_ini() {
-  printf '%s\r\n' "[CONFIGURATION]" "SETUP" "IP Address=127.0.0.1" "IP Port=$1" "CONFIG" \
-    "Input=$2" "Console=$3" "Stay On Top=Yes" "Refresh Rate=1" "Time Out=20" "SECURITY" \
-    "User Name=" "Password=" >"$PANEL_DIR/qevntpnl.ini"
+# ini_text ADDRESS PORT INPUT CONSOLE STAY_ON_TOP USER PASSWORD [EOL]: the configuration file's
+# thirteen lines as the panel writes them, each ended by EOL (CR LF unless given).
+ini_text() {
+  printf "%s${8-\\r\\n}" "[CONFIGURATION]" "SETUP" "IP Address=$1" "IP Port=$2" "CONFIG" \
+    "Input=$3" "Console=$4" "Stay On Top=$5" "Refresh Rate=1" "Time Out=20" "SECURITY" \
+    "User Name=$6" "Password=$7"
 }
+
+# write_ini PORT INPUT CONSOLE: the panel's file, for the simulator on this machine.
+write_ini() { ini_text 127.0.0.1 "$1" "$2" "$3" Yes "" "" >"$PANEL_DIR/qevntpnl.ini"; }
 
 # start_panel [FOLDER]: the panel in its folder (PANEL_DIR unless given); PANEL_PID is the one
 # in PANEL_DIR, the others are stopped at the end all the same.
