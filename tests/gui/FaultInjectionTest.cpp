@@ -185,6 +185,50 @@ class FaultInjection : public PanelTest {
         timeoutMs);
   }
 
+  struct Flood {
+    qint64 sentBytes = 0;
+    qint64 polls = 0;
+    qint64 answeredDuring = 0;
+    qint64 panelPollsDuring = 0;
+    qint64 ms = 0;
+  };
+
+  // Streams to the panel, as fast as it reads, what chunkAt(bytes sent so far) hands out, until
+  // it hands out nothing or `seconds` (when given) have passed.
+  Flood StreamFlood(const std::function<std::string(qint64)>& chunkAt, int timeoutMs,
+                    int seconds = 0) {
+    Flood flood;
+    const qint64 answersBefore = server.answers;
+    const qint64 panelPollsBefore = server.polls;
+    QElapsedTimer clock;
+    clock.start();
+    server.Stream([&]() -> std::string {
+      if (seconds > 0 && clock.elapsed() >= seconds * 1000LL) return {};
+      const std::string chunk = chunkAt(flood.sentBytes);
+      flood.sentBytes += static_cast<qint64>(chunk.size());
+      flood.polls += std::count(chunk.begin(), chunk.end(), kPoll);
+      return chunk;
+    });
+    EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, timeoutMs));
+    flood.ms = clock.elapsed();
+    flood.answeredDuring = server.answers - answersBefore;
+    flood.panelPollsDuring = server.polls - panelPollsBefore;
+    return flood;
+  }
+
+  // A report for the chosen channel, sent now behind whatever the panel has still to decode,
+  // shows on ON: everything before it is decoded. Grabbing the button is slow, so it is looked
+  // at only once the backlog is nearly through.
+  bool ReportShows(int timeoutMs = 5000) {
+    server.Send(kReportOn);
+    QPushButton* on = Child<QPushButton>("cmdOn");
+    return RunEventLoopUntil(
+        [&] {
+          return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
+        },
+        timeoutMs);
+  }
+
   // The server polls and the panel must answer, however long that takes within bounds.
   bool PollIsAnswered(int timeoutMs = 5000) {
     const qint64 before = server.answers;
@@ -269,35 +313,12 @@ std::string DataBytes(bool withPolls, qint64 offset) {
 
 class EndlessData : public FaultInjection {
  protected:
-  struct Result {
-    qint64 sentBytes = 0;
-    qint64 polls = 0;
-    qint64 answeredDuring = 0;
-    qint64 panelPollsDuring = 0;
-    qint64 ms = 0;
-  };
-
   // Streams `megabytes` of what chunkAt(offset) gives to the panel, as fast as it reads.
-  Result Flood(int megabytes, const std::function<std::string(qint64)>& chunkAt) {
-    Result result;
-    const qint64 total = static_cast<qint64>(megabytes) * 1024 * 1024;
-    const qint64 answersBefore = server.answers;
-    const qint64 panelPollsBefore = server.polls;
-    QElapsedTimer clock;
-    clock.start();
-    server.Stream([&]() -> std::string {
-      if (result.sentBytes >= total) return {};
-      const std::string chunk = chunkAt(result.sentBytes);
-      result.sentBytes += static_cast<qint64>(chunk.size());
-      result.polls += std::count(chunk.begin(), chunk.end(), kPoll);
-      return chunk;
-    });
+  Flood FloodOf(int megabytes, const std::function<std::string(qint64)>& chunkAt) {
+    const qint64 total = megabytes * 1024LL * 1024LL;
     // At most a few hundred MB/s and at least a few MB/s on loopback: a generous bound.
-    EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, 60000 + megabytes * 1000));
-    result.ms = clock.elapsed();
-    result.answeredDuring = server.answers - answersBefore;
-    result.panelPollsDuring = server.polls - panelPollsBefore;
-    return result;
+    return StreamFlood([&](qint64 sent) { return sent < total ? chunkAt(sent) : std::string(); },
+                       60000 + megabytes * 1000);
   }
 
   // The server answers no polls while it floods; a long Time Out keeps the link up, so what is
@@ -315,7 +336,7 @@ class EndlessData : public FaultInjection {
 TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
   watch.Start();
   const qint64 answersBefore = server.answers;
-  const Result flood = Flood(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
+  const Flood flood = FloodOf(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
   ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
   EXPECT_TRUE(
       RunEventLoopUntil([&] { return server.answers - answersBefore == flood.polls; }, 10000))
@@ -338,7 +359,7 @@ TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
 TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAfter) {
   watch.Start();
   // A channel report that starts and never reaches its EOM.
-  const Result flood = Flood(megabytes_, [](qint64 offset) {
+  const Flood flood = FloodOf(megabytes_, [](qint64 offset) {
     std::string chunk = DataBytes(false, offset);
     if (offset == 0) chunk[0] = '\xD6';
     return chunk;
@@ -346,9 +367,7 @@ TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAf
   ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
   const bool answered = PollIsAnswered();
   watch.Stop();
-  server.Send(kReportOn);
-  QPushButton* on = Child<QPushButton>("cmdOn");
-  const bool decoded = RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); });
+  const bool decoded = ReportShows();
 
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_TRUE(answered) << "a poll after the flood";
@@ -484,38 +503,23 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
 
   UiWatch watch;
   watch.Start();
-  qint64 sent = 0;
-  qint64 polls = 0;
   const qint64 answersBefore = server.answers;
-  QElapsedTimer clock;
-  clock.start();
-  server.Stream([&]() -> std::string {
-    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
+  const auto randomChunk = [&](qint64) {
     std::string chunk(kStreamChunk, '\0');
     for (int i = 0; i < kStreamChunk; i += 4) {
       const std::uint32_t word = random();
       for (int k = 0; k < 4; ++k) chunk[i + k] = static_cast<char>((word >> (8 * k)) & 0xFF);
     }
-    sent += static_cast<qint64>(chunk.size());
-    polls += std::count(chunk.begin(), chunk.end(), kPoll);
     return chunk;
-  });
-  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
-  const qint64 floodMs = clock.elapsed();
-  const qint64 answeredDuring = server.answers - answersBefore;
+  };
+  const Flood flood = StreamFlood(randomChunk, floodSeconds * 1000 + 10000, floodSeconds);
+  ASSERT_FALSE(server.Streaming());
 
   // The flood may end inside a message; a whole report after it cuts that off, which releases
   // any poll still waiting behind it. Once the report shows, everything before it is decoded.
   ASSERT_EQ(window->vars().SelectedSource, 3) << "the garbage reached the operator's choice";
   ASSERT_EQ(window->vars().SelectedConsole, 5);
-  server.Send(kReportOn);
-  QPushButton* on = Child<QPushButton>("cmdOn");
-  EXPECT_TRUE(RunEventLoopUntil(
-      [&] {
-        return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
-      },
-      30000))
-      << "a whole report after the flood is decoded";
+  EXPECT_TRUE(ReportShows(30000)) << "a whole report after the flood is decoded";
   // A panel that falls behind a flood drops the oldest of its backlog, and the polls in it: how
   // many it answered is a figure. What must hold is that it answers once the flood is over, and
   // by then every earlier answer has arrived too.
@@ -526,11 +530,12 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
   EXPECT_LE(watch.WorstLateMs(), kUiFrozenMs) << "the window froze";
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_EQ(server.connections, 1) << "the link stayed up";
-  Figure("garbage flood: " + Megabytes(sent / 1024) + " of random bytes (seed " +
-         std::to_string(kSeed) + ") in " + Seconds(floodMs) + ", " + std::to_string(polls) +
-         " server polls in it, " + std::to_string(answeredDuring) + " answered during the flood, " +
-         std::to_string(answered) + " in all (" + std::to_string(polls - answered) +
-         " shed); UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; " +
+  Figure("garbage flood: " + Megabytes(flood.sentBytes / 1024) + " of random bytes (seed " +
+         std::to_string(kSeed) + ") in " + Seconds(flood.ms) + ", " + std::to_string(flood.polls) +
+         " server polls in it, " + std::to_string(flood.answeredDuring) +
+         " answered during the flood, " + std::to_string(answered) + " in all (" +
+         std::to_string(flood.polls - answered) + " shed); UI thread worst lateness " +
+         std::to_string(watch.WorstLateMs()) + " ms; " +
          std::to_string(ReportLines(folder.Read("Errorlog.txt"))) +
          " log lines (reports whose checksum happened to match); " + watch.MemoryFigure());
 }
@@ -568,16 +573,9 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
 
   UiWatch watch;
   watch.Start();
-  qint64 sent = 0;
-  QElapsedTimer clock;
-  clock.start();
-  server.Stream([&]() -> std::string {
-    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
-    sent += static_cast<qint64>(block.size());
-    return block;
-  });
-  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
-  const qint64 floodMs = clock.elapsed();
+  const Flood flood =
+      StreamFlood([&](qint64) { return block; }, floodSeconds * 1000 + 10000, floodSeconds);
+  ASSERT_FALSE(server.Streaming());
   const std::size_t backlog = window->vars().ReceiveBuffer.size();
   EXPECT_LE(backlog, static_cast<std::size_t>(kMaxMessageLength));
   EXPECT_TRUE(RunEventLoopUntil([&] { return window->vars().ReceiveBuffer.size() < backlog; }))
@@ -587,17 +585,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   const bool waitForDrain = EnvValue("QEV_FAULT_DRAIN", 0) != 0;
   QElapsedTimer drain;
   drain.start();
-  bool decoded = false;
-  if (waitForDrain) {
-    server.Send(kReportOn);
-    QPushButton* on = Child<QPushButton>("cmdOn");
-    // Grabbing the button is slow: only look once the backlog is nearly through.
-    decoded = RunEventLoopUntil(
-        [&] {
-          return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
-        },
-        300000);
-  }
+  const bool decoded = waitForDrain && ReportShows(300000);
   const qint64 drainMs = drain.elapsed();
   const bool answered = decoded && PollIsAnswered();
   watch.Stop();
@@ -614,7 +602,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
                   " ms, a poll then " + (answered ? "answered" : "NOT answered");
   }
   Figure(std::string("flood of ") + costly.name + " (" + costly.hex + ", each " + costly.cost +
-         "): " + Megabytes(sent / 1024) + " in " + Seconds(floodMs) +
+         "): " + Megabytes(flood.sentBytes / 1024) + " in " + Seconds(flood.ms) +
          "; UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; backlog " +
          Megabytes(static_cast<qint64>(backlog) / 1024) + " after it, a report behind it " +
          drainFigure + "; log " + std::to_string(log.size()) + " bytes; " + watch.MemoryFigure());

@@ -37,10 +37,12 @@ class FakeWindow : public PanelWindow, public LinkTimers {
 // A socket that records every request, in order, and answers from scripted values.
 class FakeSocket : public SocketComponent {
  public:
-  void SetRemoteHost(const std::string& address) override;
-  void SetRemotePort(std::int32_t port) override;
+  void SetRemoteHost(const std::string& address) override { calls.push_back("host " + address); }
+  void SetRemotePort(std::int32_t port) override {
+    calls.push_back("port " + std::to_string(port));
+  }
   int Connect() override;
-  void Close() override;
+  void Close() override { calls.push_back("close"); }
   void Disconnect() override;
   bool IsConnected() const override { return connected; }
   std::int32_t Write(const char* bytes, std::int32_t length) override;
