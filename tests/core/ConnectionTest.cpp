@@ -135,13 +135,11 @@ TEST(PollTimer, OnlyLinkStateAnswersResetTheOutstandingCount) {
   EXPECT_TRUE(link.vars.ReceiveBuffer.empty());
   EXPECT_EQ(link.vars.PollsOutstanding, 3);
 
-  link.vars.ReceiveBuffer.Append("\xF1");
-  link.comm.ProcessReceiveBuffer();
+  link.Receive("\xF1");
   EXPECT_EQ(link.vars.PollsOutstanding, 0);
 
   link.Tick(2);
-  link.vars.ReceiveBuffer.Append("\xF4");
-  link.comm.ProcessReceiveBuffer();
+  link.Receive("\xF4");
   EXPECT_EQ(link.vars.PollsOutstanding, 0);
 }
 
@@ -184,18 +182,14 @@ TEST(Connection, DisconnectedEventClearsBothFlagsAndKeepsEverythingElse) {
 
 TEST(LinkLamp, HearsEachChangeOnceInOrderAndNothingInBetween) {
   Link link(1, 20);
-  const auto receive = [&](const char* byte) {
-    link.vars.ReceiveBuffer.Append(byte);
-    link.comm.ProcessReceiveBuffer();
-  };
 
   link.comm.tmrPoll_Timer();  // connects: still down, but now to a known server
   link.comm.tmrPoll_Timer();  // again: nothing new to show
   link.ComeUp();
-  receive("\xF4");
-  receive("\xF4");
-  receive("\xF1");
-  receive("\xF4");
+  link.Receive("\xF4");
+  link.Receive("\xF4");
+  link.Receive("\xF1");
+  link.Receive("\xF4");
   link.Tick(22 * 20);  // no answer: timed out
   link.comm.tmrPoll_Timer();
   link.ComeUp();

@@ -25,8 +25,7 @@ struct Panel : Rig {
 
 TEST(Dispatcher, EmptiesABufferOfStrayDataBytes) {
   Panel p;
-  p.Buffer(Bytes({0x01, 0x02, 0x03}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0x01, 0x02, 0x03}));
   EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
   EXPECT_TRUE(p.socket.writes.empty());
   EXPECT_TRUE(p.log.reports.empty());
@@ -35,8 +34,7 @@ TEST(Dispatcher, EmptiesABufferOfStrayDataBytes) {
 TEST(Dispatcher, DropsStrayDataBytesBeforeACommandInTheSameCall) {
   Panel p;
   p.vars.PollsOutstanding = 5;
-  p.Buffer(Bytes({0x05, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0x05, 0xF4}));
   EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
   EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
@@ -44,8 +42,7 @@ TEST(Dispatcher, DropsStrayDataBytesBeforeACommandInTheSameCall) {
 
 TEST(Dispatcher, LinkUpIsShownOnceAndRepeatsOnlyResetTheCount) {
   Panel p;
-  p.Buffer(Bytes({0xF4, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xF4, 0xF4}));
   EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
   ASSERT_EQ(p.socket.writes.size(), 1u);
   EXPECT_EQ(p.socket.writes[0].size(), 13u);  // the name-table request
@@ -60,23 +57,20 @@ TEST(Dispatcher, LinkUpIsShownOnceAndRepeatsOnlyResetTheCount) {
 TEST(Dispatcher, LinkDownWhileAlreadyDownOnlyResetsTheCount) {
   Panel p;
   p.vars.PollsOutstanding = 3;
-  p.Buffer("\xF1");
-  p.comm.ProcessReceiveBuffer();
+  p.Receive("\xF1");
   EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.vars.SwitcherConnected, kFalse);
 
   // Only exactly -1 counts as shown up.
   p.vars.SwitcherConnected = 1;
-  p.Buffer("\xF1");
-  p.comm.ProcessReceiveBuffer();
+  p.Receive("\xF1");
   EXPECT_EQ(p.vars.SwitcherConnected, 1);
   EXPECT_TRUE(p.socket.writes.empty());
 }
 
 TEST(Dispatcher, AnswersEachServerPollInItsOwnCall) {
   Panel p;
-  p.Buffer(Bytes({0xF5, 0xF5}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xF5, 0xF5}));
   EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
   p.comm.ProcessReceiveBuffer();
   EXPECT_EQ(p.socket.writes, (std::vector<std::string>{"\xF4", "\xF4"}));
@@ -87,14 +81,12 @@ TEST(Dispatcher, IncompleteMessageWaitsAndIsCutAtTheCommandFoundInsideIt) {
   Panel p;
   p.vars.PollsOutstanding = 4;
   const std::string waiting = Bytes({0xFC, 0x01, 0x02, 0xF4});
-  p.Buffer(waiting);
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(waiting);
   EXPECT_EQ(p.Left(), waiting);
   EXPECT_EQ(p.vars.PollsOutstanding, 4);
   EXPECT_TRUE(p.comm.DecodeStalled());
 
-  p.Buffer("\xFF");
-  p.comm.ProcessReceiveBuffer();
+  p.Receive("\xFF");
   EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.Left(), "\xFF");
   EXPECT_FALSE(p.comm.DecodeStalled());
@@ -103,8 +95,7 @@ TEST(Dispatcher, IncompleteMessageWaitsAndIsCutAtTheCommandFoundInsideIt) {
 TEST(Dispatcher, BrokenMessageLeavesItsTailToBeDiscarded) {
   Panel p;
   p.vars.PollsOutstanding = 4;
-  p.Buffer(Bytes({0xE5, 0x01, 0xF4, 0x22, 0xFF}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xE5, 0x01, 0xF4, 0x22, 0xFF}));
   EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.Left(), Bytes({0x22, 0xFF}));
 
@@ -116,8 +107,7 @@ TEST(Dispatcher, BrokenMessageLeavesItsTailToBeDiscarded) {
 
 TEST(Dispatcher, ConsumesWholeMessagesWithoutHandlerOrWithoutData) {
   Panel p;
-  p.Buffer(Bytes({0xFE, 0x10, 0x10, 0xFF, 0xD6, 0xFF, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xFE, 0x10, 0x10, 0xFF, 0xD6, 0xFF, 0xF4}));
   EXPECT_EQ(p.Left(), Bytes({0xD6, 0xFF, 0xF4}));
   p.comm.ProcessReceiveBuffer();
   EXPECT_EQ(p.Left(), "\xF4");
@@ -128,8 +118,7 @@ TEST(Dispatcher, ConsumesWholeMessagesWithoutHandlerOrWithoutData) {
 
 TEST(Dispatcher, ASwitcherTypeReportWithZeroBytesInsideIsStoredWhole) {
   Panel p;
-  p.Buffer(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
   EXPECT_EQ(p.vars.SwitcherType, 133);
 }
 
@@ -137,8 +126,7 @@ TEST(Dispatcher, MessageOfLegalLengthWaitsForItsEndAndIsDroppedOncePastIt) {
   Panel p;
   std::string longest(static_cast<std::size_t>(kMaxMessageLength), '\x41');
   longest[0] = '\xFC';
-  p.Buffer(longest);
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(longest);
   EXPECT_EQ(p.vars.ReceiveBuffer.size(), static_cast<std::size_t>(kMaxMessageLength));
   EXPECT_TRUE(p.comm.DecodeStalled());
 

@@ -22,8 +22,13 @@ struct BasicRig {
     socket.connected = true;
     comm.scktSwitcher_Connect();
   }
-  // Bytes from the server, already read into the receive buffer.
+  // Bytes from the server, already read into the receive buffer; Receive also runs the
+  // dispatcher once, as one tick of the decode timer does.
   void Buffer(std::string_view bytes) { vars.ReceiveBuffer.Append(bytes); }
+  void Receive(std::string_view bytes) {
+    Buffer(bytes);
+    comm.ProcessReceiveBuffer();
+  }
   std::string Left() const { return std::string(vars.ReceiveBuffer.View()); }
 
   Variables vars;
