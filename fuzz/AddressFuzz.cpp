@@ -10,18 +10,10 @@
 #include <optional>
 #include <string>
 
+#include "Require.h"
 #include "setup/AddressCheck.h"
 
 namespace {
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "AddressFuzz.cpp:%d: invariant broken: %s\n", line, what);
-  std::abort();
-}
-#define REQUIRE(condition)                          \
-  do {                                              \
-    if (!(condition)) Broken(#condition, __LINE__); \
-  } while (0)
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 
+#include "Require.h"
 #include "app/Variables.h"
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
@@ -23,15 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "IniFuzz.cpp:%d: invariant broken: %s\n", line, what);
-  std::abort();
-}
-#define REQUIRE(condition)                          \
-  do {                                              \
-    if (!(condition)) Broken(#condition, __LINE__); \
-  } while (0)
 
 // The program folder: one per process, removed when the run ends. Never freed, so it is still
 // there when the exit handler removes it.

@@ -37,6 +37,7 @@
 #include <utility>
 #include <vector>
 
+#include "Require.h"
 #include "app/ChannelButtons.h"
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
@@ -48,15 +49,6 @@
 #include "support/Fakes.h"
 
 namespace {
-
-[[noreturn]] void Broken(const char* what, int line) {
-  std::fprintf(stderr, "ReceiveFuzz.cpp:%d: invariant broken: %s\n", line, what);
-  std::abort();
-}
-#define REQUIRE(condition)                          \
-  do {                                              \
-    if (!(condition)) Broken(#condition, __LINE__); \
-  } while (0)
 
 constexpr std::size_t kBound = static_cast<std::size_t>(kMaxMessageLength);
 constexpr std::int16_t kLinkGone = 10054;  // any read error but "would block"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "setup/CallScope.h"
 #include "setup/Failure.h"
 
 namespace {
@@ -28,18 +29,6 @@ constexpr std::int32_t kIpv4 = 2;
 constexpr std::int32_t kStream = 1;
 constexpr std::int32_t kDefaultProtocol = 0;
 constexpr std::int32_t kTcpProtocol = 6;
-
-// Counts a call from the core, so notices raised inside it wait for the event loop.
-class CallScope {
- public:
-  explicit CallScope(int& depth) : depth_(depth) { ++depth_; }
-  ~CallScope() { --depth_; }
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
-
- private:
-  int& depth_;
-};
 
 bool AttemptInProgress(QAbstractSocket::SocketState state) {
   return state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState;

@@ -30,8 +30,8 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
     for (;;) {
       const std::int32_t count = socket_.Read(area.data(), maxLength);
       if (count > 0) {
-        v_.ReceiveBuffer.Append(
-            std::string_view(area).substr(0, std::min(count, std::int32_t{maxLength})));
+        v_.ReceiveBuffer.Append(std::string_view(area).substr(
+            0, static_cast<std::size_t>(std::min(count, std::int32_t{maxLength}))));
         decodeStalled_ = false;
         continue;
       }

@@ -46,7 +46,7 @@ std::int32_t ReceiveBuffer::FindEOM() const {
     scannedNoEOM_ = length;
     return 0;
   }
-  const std::size_t position = static_cast<const char*>(hit) - front;
+  const auto position = static_cast<std::size_t>(static_cast<const char*>(hit) - front);
   scannedNoEOM_ = position;
   return static_cast<std::int32_t>(position + 1);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "setup/CallScope.h"
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
 
@@ -90,18 +91,6 @@ void CurrentFailure(std::int32_t& code, std::string& description) {
     description = "Unknown error";
   }
 }
-
-// Marks a report of a failed log write as in progress, for as long as it runs.
-class DepthGuard {
- public:
-  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-  ~DepthGuard() { --depth_; }
-  DepthGuard(const DepthGuard&) = delete;
-  DepthGuard& operator=(const DepthGuard&) = delete;
-
- private:
-  int& depth_;
-};
 
 }  // namespace
 
@@ -197,7 +186,7 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
     // The report of a failed write goes to the same file; if that fails too, it is dropped
     // rather than reported again, so an unwritable log can never loop.
     if (depth_ == 0) {
-      DepthGuard guard(depth_);
+      CallScope reporting(depth_);
       ReportError("Error writing to Error file", "File Error");
     }
   }

@@ -609,7 +609,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, CostlyFlood, ::testing::ValuesIn(kCostly),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // The configuration cannot be written while the panel runs. Tests run as root, which ignores
@@ -806,6 +806,6 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, DamagedConfiguration, ::testing::ValuesIn(kDamaged),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

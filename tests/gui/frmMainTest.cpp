@@ -245,8 +245,8 @@ TEST_P(ButtonColours, ButtonsShowTheirRestingColourAndTheReportedOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Styles, ButtonColours, ::testing::Values("", "Fusion", "Windows"),
-                         [](const auto& info) {
-                           return std::string(*info.param ? info.param : "Default");
+                         [](const auto& style) {
+                           return std::string(*style.param ? style.param : "Default");
                          });
 
 TEST_F(MainWindow, FirstRunShowsTheNoticeThenSetupBeforeTheWindowAndCancelStaysUnconnected) {
