@@ -7,24 +7,16 @@
 #include <QPushButton>
 #include <QTest>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "app/frmMain.h"
 #include "protocol/Messages.h"
 #include "support/Bytes.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
+#include "support/NameTables.h"
 #include "support/PanelTest.h"
 
 namespace {
-
-// A name table of count names of four characters: 1001, 1002, ...
-std::string NameTable(unsigned char type, int count) {
-  std::vector<std::string> names;
-  for (int i = 1; i <= count; ++i) names.push_back(std::to_string(1000 + i));
-  return msg::AlphaTable(type, 4, names);
-}
 
 class LinkOverLoopback : public PanelTest {
  protected:
@@ -41,7 +33,9 @@ TEST_F(LinkOverLoopback, NameTablesFillTheListsAndOnPutsTheExactCommandOnTheWire
   const std::string infoRequest = Hex("F2000200000100000000 0003FF");
   ASSERT_TRUE(RunEventLoopUntil([&] { return Contains(server.received, infoRequest); }));
 
-  server.Send(NameTable(msg::kInputTable, 3) + NameTable(msg::kConsoleTable, 256));
+  // Names of four characters, 1001, 1002, ...: three inputs and 256 consoles.
+  server.Send(NameTable(msg::kInputTable, NumberedNames("", 3, 1001)) +
+              NameTable(msg::kConsoleTable, NumberedNames("", 256, 1001)));
   auto* sources = Child<QComboBox>("cmbSource");
   auto* consoles = Child<QComboBox>("cmbConsole");
   ASSERT_TRUE(RunEventLoopUntil([&] { return sources->count() == 4 && consoles->count() == 257; }));
