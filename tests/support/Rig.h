@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "app/Variables.h"
@@ -12,10 +13,9 @@
 template <typename Socket = FakeSocket, typename Window = FakeWindow>
 struct BasicRig {
   // The socket is open and the panel knows it, as after a connect that went through.
-  BasicRig& Connected() {
+  void Connected() {
     socket.connected = true;
     vars.SocketConnected = kTrue;
-    return *this;
   }
   // The socket reports the link up.
   void ComeUp() {
