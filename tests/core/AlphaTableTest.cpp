@@ -4,20 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Variables.h"
 #include "protocol/Messages.h"
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/NameTables.h"
+#include "support/Rig.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-// A table of equal-length names, numbered 1, 2, ...
-std::string Table(unsigned char type, const Names& names, std::int32_t first = 0) {
-  const auto length = static_cast<std::int32_t>(names.empty() ? 4 : names[0].size());
-  return msg::AlphaTable(type, length, names, first);
-}
 
 // Input names Mic1 and Mic2 numbered 1 and 2, written out byte by byte so that the handler meets
 // bytes no builder made; 0x28 is the 7-bit sum of the data bytes.
@@ -28,12 +21,10 @@ const std::string kMicTable(
     "\x28\xFF",
     21);
 
-class AlphaTable : public ::testing::Test {
+class AlphaTable : public ::testing::Test, protected Rig {
  protected:
   AlphaTable() {
-    vars.InputNames = {"Inpt0001", "Inpt0002", "Inpt0003"};
-    vars.InputNumbers = {1, 2, 3};
-    vars.InputCount = 3;
+    SetInputNames(vars, {"Inpt0001", "Inpt0002", "Inpt0003"});
     vars.ConsoleNames = {"Console 001", "Console 002"};
     vars.InfoRequestFlags = 256;
     vars.InfoRequestFlags2 = 1;
@@ -50,12 +41,6 @@ class AlphaTable : public ::testing::Test {
     EXPECT_EQ(vars.InfoRequestFlags2, 1);
     EXPECT_TRUE(log.reports.empty());
   }
-
-  Variables vars;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, window, log};
 };
 
 TEST_F(AlphaTable, InputTableReplacesNamesNumbersAndCountAndRefillsTheSourceList) {
@@ -73,7 +58,7 @@ TEST_F(AlphaTable, InputTableReplacesNamesNumbersAndCountAndRefillsTheSourceList
 }
 
 TEST_F(AlphaTable, RecordsBeforeFirstLeaveEmptyNamesAndZeroNumbers) {
-  comm.ProcessAlphaTable(Table(10, {"Mic1", "Mic2"}, /*first=*/1));
+  comm.ProcessAlphaTable(NameTable(10, {"Mic1", "Mic2"}, /*first=*/1));
 
   EXPECT_EQ(vars.InputNames, (Names{"", "Mic2"}));
   EXPECT_EQ(vars.InputNumbers, (std::vector<std::int16_t>{0, 2}));
@@ -104,13 +89,13 @@ TEST_F(AlphaTable, MessageTooShortForAHeaderIsIgnoredSilently) {
 }
 
 TEST_F(AlphaTable, TableOfAnotherTypeChangesNothingAndClearsNoRequestBit) {
-  comm.ProcessAlphaTable(Table(20, {"Mic1", "Mic2"}));
+  comm.ProcessAlphaTable(NameTable(20, {"Mic1", "Mic2"}));
 
   ExpectNothingChanged();
 }
 
 TEST_F(AlphaTable, ConsoleTableInstallsExactlyItsNamesAndClearsItsRequestBit) {
-  comm.ProcessAlphaTable(Table(70, {"Desk1", "Desk2", "Desk3"}));
+  comm.ProcessAlphaTable(NameTable(70, {"Desk1", "Desk2", "Desk3"}));
 
   EXPECT_EQ(vars.ConsoleNames, (Names{"Desk1", "Desk2", "Desk3"}));
   EXPECT_EQ(window.consoleComboLoads, 1);
@@ -125,14 +110,14 @@ TEST_F(AlphaTable, ClearsOnlyItsOwnBitOfTheRequestFlags) {
   vars.InfoRequestFlags = 256 + 4;
   vars.InfoRequestFlags2 = 1 + 8;
   comm.ProcessAlphaTable(kMicTable);
-  comm.ProcessAlphaTable(Table(70, {"Desk"}));
+  comm.ProcessAlphaTable(NameTable(70, {"Desk"}));
 
   EXPECT_EQ(vars.InfoRequestFlags, 4);
   EXPECT_EQ(vars.InfoRequestFlags2, 8);
 }
 
 TEST_F(AlphaTable, NamesKeepTrailingBlanksAndZeroBytes) {
-  comm.ProcessAlphaTable(Table(10, {"AB  ", std::string("C\0D ", 4)}));
+  comm.ProcessAlphaTable(NameTable(10, {"AB  ", std::string("C\0D ", 4)}));
 
   ASSERT_EQ(vars.InputNames.size(), 2u);
   EXPECT_EQ(vars.InputNames[0], "AB  ");
@@ -140,7 +125,7 @@ TEST_F(AlphaTable, NamesKeepTrailingBlanksAndZeroBytes) {
 }
 
 TEST_F(AlphaTable, EmptyInputTableLeavesNoNamesAndCountZero) {
-  comm.ProcessAlphaTable(Table(10, {}));
+  comm.ProcessAlphaTable(NameTable(10, {}));
 
   EXPECT_TRUE(vars.InputNames.empty());
   EXPECT_TRUE(vars.InputNumbers.empty());
@@ -154,7 +139,7 @@ TEST_F(AlphaTable, LargestTableDecodesItsLastRecord) {
   const int count = 16383;
   Names names;
   for (int k = 0; k < count; ++k) names.emplace_back(127, static_cast<char>('A' + k % 26));
-  const std::string message = Table(10, names);
+  const std::string message = NameTable(10, names);
   ASSERT_EQ(message.size(), 2113416u);
 
   comm.ProcessAlphaTable(message);

@@ -5,12 +5,9 @@
 #include "protocol/ByteManipulation.h"
 #include "protocol/ReceiveBuffer.h"
 #include "setup/Failure.h"
+#include "support/Bytes.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
 
 TEST(CalcChecksum, SumsTheDataBytesInSevenBits) {
   EXPECT_EQ(CalcChecksum(Bytes({0x81, 0x64, 0x64, 0xFF}), 2), 0x64);

@@ -3,26 +3,15 @@
 #include <string>
 
 #include "app/ChannelButtons.h"
-#include "app/Variables.h"
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/Rig.h"
 
 namespace {
 
 constexpr std::size_t kActionPosition = 8;
 
-class ChannelButtons : public ::testing::Test {
+class ChannelButtons : public ::testing::Test, protected Rig {
  protected:
-  ChannelButtons() {
-    vars.SocketConnected = kTrue;
-    socket.connected = true;
-  }
-
-  Variables vars;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, window, log};
+  ChannelButtons() { Connected(); }
 };
 
 TEST_F(ChannelButtons, OnSendsTheChannelCommandForTheChosenChannel) {
@@ -82,9 +71,8 @@ TEST_F(ChannelButtons, ConsoleZeroIsRecordedAndNotSentButCueStillFlips) {
   cmdCue_Click(vars, comm);
 
   EXPECT_TRUE(socket.writes.empty());
-  ASSERT_EQ(log.reports.size(), 2u);
-  EXPECT_EQ(log.reports[0].message, "Error Sending Channel On Off");
-  EXPECT_EQ(log.reports[0].location, "Switcher Command Error");
+  EXPECT_EQ(log.Texts(), (Texts{"Switcher Command Error: Error Sending Channel On Off",
+                                "Switcher Command Error: Error Sending Channel On Off"}));
   EXPECT_EQ(vars.CueActive, kTrue);
 }
 

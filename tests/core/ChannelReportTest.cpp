@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Variables.h"
 #include "protocol/Messages.h"
-#include "protocol/TCPComm.h"
 #include "setup/Failure.h"
-#include "support/Fakes.h"
+#include "support/Rig.h"
 
 namespace {
 
@@ -17,7 +15,7 @@ constexpr std::uint32_t kCyan = 0xFFFFC0;
 constexpr std::uint32_t kUntouched = 0x123456;  // a colour no report ever sets
 
 // The operator has chosen source 3 and console 5: on the wire source 2 and console 4.
-class ChannelReport : public ::testing::Test {
+class ChannelReport : public ::testing::Test, protected Rig {
  protected:
   ChannelReport() {
     vars.SelectedSource = 3;
@@ -31,12 +29,6 @@ class ChannelReport : public ::testing::Test {
     EXPECT_EQ(window.cueColour, kUntouched);
     EXPECT_EQ(vars.CueActive, kFalse);
   }
-
-  Variables vars;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, window, log};
 };
 
 TEST_F(ChannelReport, ChannelOnHighlightsOnInCyanAndRestsOff) {
@@ -100,9 +92,7 @@ TEST_F(ChannelReport, MissingEntryIsReportedAfterTheEntriesBeforeItApplied) {
 
   EXPECT_EQ(window.cueColour, kYellow);
   EXPECT_EQ(vars.CueActive, kTrue);
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].message, "Error Receiving Channel On Off");
-  EXPECT_EQ(log.reports[0].location, "Switcher Message Error");
+  ASSERT_EQ(log.Texts(), (Texts{"Switcher Message Error: Error Receiving Channel On Off"}));
   EXPECT_EQ(log.reports[0].code, kOutOfRange);
 }
 
@@ -110,8 +100,7 @@ TEST_F(ChannelReport, ReportWithoutAnEntryCountIsReportedNotReadPastItsEnd) {
   comm.ProcessChannelOnOff(std::string("\xD6\x00\xFF", 3));
 
   ExpectNothingChanged();
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].message, "Error Receiving Channel On Off");
+  EXPECT_EQ(log.Texts(), (Texts{"Switcher Message Error: Error Receiving Channel On Off"}));
 }
 
 TEST_F(ChannelReport, WrongChecksumChangesNothingAndReportsNothing) {

@@ -3,51 +3,41 @@
 #include <string>
 #include <vector>
 
-#include "protocol/TCPComm.h"
 #include "setup/Failure.h"
-#include "support/Fakes.h"
+#include "support/Rig.h"
 
 namespace {
 
 const std::string kInfoRequest256And1("\xF2\x00\x02\x00\x00\x01\x00\x00\x00\x00\x00\x03\xFF", 13);
 
-struct Link {
+struct Link : Rig {
   explicit Link(std::int16_t refreshRate = 1, std::int16_t timeOut = 20) {
-    v.ServerAddress = "10.0.0.7";
-    v.RefreshRate = refreshRate;
-    v.TimeOut = timeOut;
-    v.PollInterval = refreshRate * 20;
-  }
-
-  // The socket reports the link up.
-  void Up() {
-    socket.connected = true;
-    comm.scktSwitcher_Connect();
+    vars.ServerAddress = "10.0.0.7";
+    vars.RefreshRate = refreshRate;
+    vars.TimeOut = timeOut;
+    vars.PollInterval = refreshRate * 20;
   }
 
   // What the poll timer did over a run of ticks.
   struct Run {
     std::vector<int> pollTicks;  // ticks at which something was written
-    int closedAt = 0;            // tick at which the link went down
+    int closedAt = 0;            // tick at which the link last went down
     int timerCalls = 0;
   };
+  // One tick of the poll timer, noted in the run as tick number `tick`.
+  void Tick(int tick, Run& run) {
+    const std::size_t written = socket.writes.size();
+    const bool wasUp = vars.SocketConnected == kTrue;
+    comm.tmrPoll_Timer();
+    ++run.timerCalls;
+    if (socket.writes.size() != written) run.pollTicks.push_back(tick);
+    if (wasUp && vars.SocketConnected == kFalse) run.closedAt = tick;
+  }
   Run Tick(int ticks) {
     Run run;
-    for (int tick = 1; tick <= ticks; ++tick) {
-      const std::size_t written = socket.writes.size();
-      const bool wasUp = v.SocketConnected == kTrue;
-      comm.tmrPoll_Timer();
-      if (socket.writes.size() != written) run.pollTicks.push_back(tick);
-      if (wasUp && v.SocketConnected == kFalse && run.closedAt == 0) run.closedAt = tick;
-    }
+    for (int tick = 1; tick <= ticks; ++tick) Tick(tick, run);
     return run;
   }
-
-  Variables v;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{v, socket, window, window, log};
 };
 
 std::vector<int> Multiples(int step, int count) {
@@ -58,15 +48,15 @@ std::vector<int> Multiples(int step, int count) {
 
 TEST(PollTimer, UnansweredAtRate1Sends21PollsThenClosesAndReconnectsNextTick) {
   Link link(1, 20);
-  link.Up();
+  link.ComeUp();
 
   const Link::Run run = link.Tick(22 * 20);
 
   EXPECT_EQ(run.pollTicks, Multiples(20, 21));
   EXPECT_EQ(link.socket.wire, std::string(21, '\xF5'));
   EXPECT_EQ(run.closedAt, 22 * 20);
-  EXPECT_EQ(link.v.PollsOutstanding, 0);
-  EXPECT_EQ(link.v.SwitcherConnected, kFalse);
+  EXPECT_EQ(link.vars.PollsOutstanding, 0);
+  EXPECT_EQ(link.vars.SwitcherConnected, kFalse);
   EXPECT_EQ(link.socket.calls.back(), "disconnect");
 
   link.socket.calls.clear();
@@ -77,12 +67,12 @@ TEST(PollTimer, UnansweredAtRate1Sends21PollsThenClosesAndReconnectsNextTick) {
 
 TEST(PollTimer, UnansweredAtRate3ClosesWithSevenOutstanding) {
   Link link(3, 20);
-  link.Up();
+  link.ComeUp();
 
   const Link::Run sent = link.Tick(7 * 60);
   EXPECT_EQ(sent.pollTicks, Multiples(60, 7));
-  EXPECT_EQ(link.v.PollsOutstanding, 7);
-  EXPECT_EQ(link.v.SocketConnected, kTrue);
+  EXPECT_EQ(link.vars.PollsOutstanding, 7);
+  EXPECT_EQ(link.vars.SocketConnected, kTrue);
 
   const Link::Run closing = link.Tick(60);
   EXPECT_TRUE(closing.pollTicks.empty());
@@ -92,67 +82,65 @@ TEST(PollTimer, UnansweredAtRate3ClosesWithSevenOutstanding) {
 
 TEST(PollTimer, TickCountSurvivesTimeOutSoFirstTickOnNewLinkPolls) {
   Link link(1, 20);
-  link.Up();
+  link.ComeUp();
   EXPECT_EQ(link.Tick(22 * 20).closedAt, 22 * 20);
-  EXPECT_EQ(link.v.PollTicks, 20);
+  EXPECT_EQ(link.vars.PollTicks, 20);
 
   link.comm.tmrPoll_Timer();  // down: connects
-  link.Up();
-  EXPECT_EQ(link.v.PollsOutstanding, 0);
+  link.ComeUp();
+  EXPECT_EQ(link.vars.PollsOutstanding, 0);
   link.socket.wire.clear();
 
   EXPECT_EQ(link.Tick(1).pollTicks, std::vector<int>{1});
   EXPECT_EQ(link.socket.wire, "\xF5");
-  EXPECT_EQ(link.v.PollsOutstanding, 1);
+  EXPECT_EQ(link.vars.PollsOutstanding, 1);
 }
 
 TEST(PollTimer, ConnectionMadeMidCountPollsWhenCountCompletes) {
   Link link(1, 20);
-  link.v.PollTicks = 15;
-  link.Up();
+  link.vars.PollTicks = 15;
+  link.ComeUp();
   EXPECT_EQ(link.Tick(5).pollTicks, std::vector<int>{5});
 }
 
 TEST(PollTimer, PendingInfoRequestReplacesPollAndCountsAsOutstanding) {
   Link link(1, 20);
-  link.v.PollInterval = 1;
-  link.v.InfoRequestFlags = 256;
-  link.v.InfoRequestFlags2 = 1;
-  link.Up();
+  link.vars.PollInterval = 1;
+  link.vars.InfoRequestFlags = 256;
+  link.vars.InfoRequestFlags2 = 1;
+  link.ComeUp();
 
   link.Tick(2);
   EXPECT_EQ(link.socket.writes,
             (std::vector<std::string>{kInfoRequest256And1, kInfoRequest256And1}));
-  EXPECT_EQ(link.v.PollsOutstanding, 2);
+  EXPECT_EQ(link.vars.PollsOutstanding, 2);
 
-  link.v.InfoRequestFlags = 0;
-  link.v.InfoRequestFlags2 = 0;
+  link.vars.InfoRequestFlags = 0;
+  link.vars.InfoRequestFlags2 = 0;
   link.Tick(1);
   EXPECT_EQ(link.socket.writes.back(), "\xF5");
-  EXPECT_EQ(link.v.PollsOutstanding, 3);
+  EXPECT_EQ(link.vars.PollsOutstanding, 3);
 }
 
 TEST(PollTimer, OnlyLinkStateAnswersResetTheOutstandingCount) {
   Link link(1, 20);
-  link.v.PollInterval = 1;
-  link.Up();
+  link.vars.PollInterval = 1;
+  link.ComeUp();
   link.Tick(3);
-  ASSERT_EQ(link.v.PollsOutstanding, 3);
+  ASSERT_EQ(link.vars.PollsOutstanding, 3);
 
   // The server's own poll, a no-action byte and a message without a handler are no answers.
-  link.v.ReceiveBuffer.Append(std::string("\xF5\xF3\xFE\x10\x10\xFF", 6));
+  link.vars.ReceiveBuffer.Append(std::string("\xF5\xF3\xFE\x10\x10\xFF", 6));
   for (int i = 0; i < 3; ++i) link.comm.ProcessReceiveBuffer();
-  EXPECT_TRUE(link.v.ReceiveBuffer.empty());
-  EXPECT_EQ(link.v.PollsOutstanding, 3);
+  EXPECT_TRUE(link.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(link.vars.PollsOutstanding, 3);
 
-  link.v.ReceiveBuffer.Append("\xF1");
-  link.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(link.v.PollsOutstanding, 0);
+  link.Receive("\xF1");
+  EXPECT_EQ(link.vars.PollsOutstanding, 0);
 
   link.Tick(2);
-  link.v.ReceiveBuffer.Append("\xF4");
-  link.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(link.v.PollsOutstanding, 0);
+  link.Receive("\xF4");
+  EXPECT_EQ(link.vars.PollsOutstanding, 0);
 }
 
 TEST(Connection, RefusedConnectClosesAtOnceWithoutReportAndRetriesNextTick) {
@@ -162,53 +150,49 @@ TEST(Connection, RefusedConnectClosesAtOnceWithoutReportAndRetriesNextTick) {
   link.comm.tmrPoll_Timer();
   EXPECT_EQ(link.socket.calls, (std::vector<std::string>{"host 10.0.0.7", "port 1250", "connect",
                                                          "close", "disconnect"}));
-  EXPECT_EQ(link.v.SocketConnected, kFalse);
+  EXPECT_EQ(link.vars.SocketConnected, kFalse);
 
   link.comm.tmrPoll_Timer();
   EXPECT_EQ(link.socket.calls.size(), 10u);
-  EXPECT_EQ(link.v.PollTicks, 0);  // ticks are not counted while down
+  EXPECT_EQ(link.vars.PollTicks, 0);  // ticks are not counted while down
   EXPECT_TRUE(link.log.reports.empty());
 }
 
 TEST(Connection, DisconnectedEventClearsBothFlagsAndKeepsEverythingElse) {
   Link link;
-  link.Up();
-  link.v.SwitcherConnected = kTrue;
-  link.v.PollsOutstanding = 4;
-  link.v.PollTicks = 9;
-  link.v.InfoRequestFlags = 256;
-  link.v.ReceiveBuffer.Append("\xFC\x01");
+  link.ComeUp();
+  link.vars.SwitcherConnected = kTrue;
+  link.vars.PollsOutstanding = 4;
+  link.vars.PollTicks = 9;
+  link.vars.InfoRequestFlags = 256;
+  link.vars.ReceiveBuffer.Append("\xFC\x01");
 
   link.comm.scktSwitcher_Close();
   link.comm.scktSwitcher_Close();  // again while down: closes again, flags stay false
 
-  EXPECT_EQ(link.v.SocketConnected, kFalse);
-  EXPECT_EQ(link.v.SwitcherConnected, kFalse);
-  EXPECT_EQ(link.v.PollsOutstanding, 4);
-  EXPECT_EQ(link.v.PollTicks, 9);
-  EXPECT_EQ(link.v.InfoRequestFlags, 256);
-  EXPECT_EQ(link.v.ReceiveBuffer.size(), 2u);
+  EXPECT_EQ(link.vars.SocketConnected, kFalse);
+  EXPECT_EQ(link.vars.SwitcherConnected, kFalse);
+  EXPECT_EQ(link.vars.PollsOutstanding, 4);
+  EXPECT_EQ(link.vars.PollTicks, 9);
+  EXPECT_EQ(link.vars.InfoRequestFlags, 256);
+  EXPECT_EQ(link.vars.ReceiveBuffer.size(), 2u);
   EXPECT_EQ(link.socket.calls,
             (std::vector<std::string>{"close", "disconnect", "close", "disconnect"}));
 }
 
 TEST(LinkLamp, HearsEachChangeOnceInOrderAndNothingInBetween) {
   Link link(1, 20);
-  const auto receive = [&](const char* byte) {
-    link.v.ReceiveBuffer.Append(byte);
-    link.comm.ProcessReceiveBuffer();
-  };
 
   link.comm.tmrPoll_Timer();  // connects: still down, but now to a known server
   link.comm.tmrPoll_Timer();  // again: nothing new to show
-  link.Up();
-  receive("\xF4");
-  receive("\xF4");
-  receive("\xF1");
-  receive("\xF4");
+  link.ComeUp();
+  link.Receive("\xF4");
+  link.Receive("\xF4");
+  link.Receive("\xF1");
+  link.Receive("\xF4");
   link.Tick(22 * 20);  // no answer: timed out
   link.comm.tmrPoll_Timer();
-  link.Up();
+  link.ComeUp();
   link.comm.scktSwitcher_Close();
   // Up reported on a link whose socket has gone: the failed request closes it, and the lamp
   // stays at no connection rather than passing through "up".
@@ -229,22 +213,16 @@ class RefusingSocket : public FakeSocket {
 };
 
 TEST(Connection, RefusedCloseIsReportedOnceAndLeavesFlagsAsTheyWere) {
-  Variables v;
-  RefusingSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm(v, socket, window, window, log);
-  v.SocketConnected = kTrue;
-  v.SwitcherConnected = kTrue;
+  BasicRig<RefusingSocket> rig;
+  rig.vars.SocketConnected = kTrue;
+  rig.vars.SwitcherConnected = kTrue;
 
-  comm.scktSwitcher_Close();
+  rig.comm.scktSwitcher_Close();
 
-  EXPECT_EQ(v.SocketConnected, kTrue);
-  EXPECT_EQ(v.SwitcherConnected, kTrue);
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].message, "Error Disconnecting from Server");
-  EXPECT_EQ(log.reports[0].location, "Connection Error");
-  EXPECT_EQ(log.reports[0].code, kSocketFailure);
+  EXPECT_EQ(rig.vars.SocketConnected, kTrue);
+  EXPECT_EQ(rig.vars.SwitcherConnected, kTrue);
+  ASSERT_EQ(rig.log.Texts(), (Texts{"Connection Error: Error Disconnecting from Server"}));
+  EXPECT_EQ(rig.log.reports[0].code, kSocketFailure);
 }
 
 // Runs the same unanswered link twice, once tick by tick and once letting idle ticks pass
@@ -260,14 +238,8 @@ Link::Run RunWithSkipping(Link& link, int ticks, bool skip) {
       tick += n;
       continue;
     }
-    ++tick;
-    const std::size_t written = link.socket.writes.size();
-    const bool wasUp = link.v.SocketConnected == kTrue;
-    link.comm.tmrPoll_Timer();
-    ++run.timerCalls;
-    if (link.socket.writes.size() != written) run.pollTicks.push_back(tick);
-    if (wasUp && link.v.SocketConnected == kFalse) run.closedAt = tick;
-    if (link.v.SocketConnected == kFalse && link.socket.calls.back() == "connect") link.Up();
+    link.Tick(++tick, run);
+    if (link.vars.SocketConnected == kFalse && link.socket.calls.back() == "connect") link.ComeUp();
   }
   return run;
 }
@@ -276,8 +248,8 @@ TEST(PollTimer, SkippingIdleTicksPollsAndClosesOnTheSameTicks) {
   for (std::int16_t rate : {1, 3}) {
     Link oneByOne(rate, 20);
     Link skipping(rate, 20);
-    oneByOne.Up();
-    skipping.Up();
+    oneByOne.ComeUp();
+    skipping.ComeUp();
     const int ticks = 2000 * rate;
     const Link::Run expected = RunWithSkipping(oneByOne, ticks, false);
     const Link::Run actual = RunWithSkipping(skipping, ticks, true);
@@ -290,17 +262,14 @@ TEST(PollTimer, SkippingIdleTicksPollsAndClosesOnTheSameTicks) {
 }
 
 TEST(PollTimer, HugeIntervalStillPollsWhenTheTickCountIsFull) {
-  Link link(1, 20);
-  link.v.RefreshRate = 32500;
-  link.v.TimeOut = 3600;
-  link.v.PollInterval = 650000;
-  link.Up();
+  Link link(32500, 3600);
+  link.ComeUp();
 
   link.comm.SkipPollTicks(link.comm.IdlePollTicksAhead());
-  EXPECT_EQ(link.v.PollTicks, 32766);
+  EXPECT_EQ(link.vars.PollTicks, 32766);
   link.comm.SkipPollTicks(1000000);
-  EXPECT_EQ(link.v.PollTicks, 32767);
-  link.v.PollTicks = 32766;
+  EXPECT_EQ(link.vars.PollTicks, 32767);
+  link.vars.PollTicks = 32766;
   link.comm.tmrPoll_Timer();
   EXPECT_EQ(link.socket.wire, "\xF5");
   EXPECT_TRUE(link.log.reports.empty());

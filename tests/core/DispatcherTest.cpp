@@ -3,134 +3,111 @@
 #include <string>
 #include <vector>
 
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/Bytes.h"
+#include "support/Rig.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
 
 const std::string kTypeRequest = Bytes({0x81, 0x64, 0x64, 0xFF});
 const std::string kTypeAnswer = Bytes({0x81, 0x09, 0x01, 0x0A, 0xFF});
 
-struct Panel {
+struct Panel : Rig {
   Panel() {
-    socket.connected = true;
-    v.SocketConnected = kTrue;
+    Connected();
     window.decodeTimerEnabled = false;
   }
-  void Buffer(const std::string& bytes) { v.ReceiveBuffer.Append(bytes); }
-  std::string Left() const { return std::string(v.ReceiveBuffer.View()); }
   // The socket announces one segment.
   void Arrive(const std::string& bytes) {
     socket.QueueIncoming(bytes);
     comm.scktSwitcher_DataArrival(static_cast<std::int16_t>(bytes.size()));
   }
-
-  Variables v;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{v, socket, window, window, log};
 };
 
 TEST(Dispatcher, EmptiesABufferOfStrayDataBytes) {
   Panel p;
-  p.Buffer(Bytes({0x01, 0x02, 0x03}));
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
+  p.Receive(Bytes({0x01, 0x02, 0x03}));
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
   EXPECT_TRUE(p.socket.writes.empty());
   EXPECT_TRUE(p.log.reports.empty());
 }
 
 TEST(Dispatcher, DropsStrayDataBytesBeforeACommandInTheSameCall) {
   Panel p;
-  p.v.PollsOutstanding = 5;
-  p.Buffer(Bytes({0x05, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
-  EXPECT_EQ(p.v.PollsOutstanding, 0);
-  EXPECT_EQ(p.v.SwitcherConnected, kTrue);
+  p.vars.PollsOutstanding = 5;
+  p.Receive(Bytes({0x05, 0xF4}));
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);
+  EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
 }
 
 TEST(Dispatcher, LinkUpIsShownOnceAndRepeatsOnlyResetTheCount) {
   Panel p;
-  p.Buffer(Bytes({0xF4, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.SwitcherConnected, kTrue);
+  p.Receive(Bytes({0xF4, 0xF4}));
+  EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
   ASSERT_EQ(p.socket.writes.size(), 1u);
   EXPECT_EQ(p.socket.writes[0].size(), 13u);  // the name-table request
   EXPECT_EQ(p.Left(), "\xF4");
 
-  p.v.PollsOutstanding = 2;
+  p.vars.PollsOutstanding = 2;
   p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.PollsOutstanding, 0);
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.socket.writes.size(), 1u);
 }
 
 TEST(Dispatcher, LinkDownWhileAlreadyDownOnlyResetsTheCount) {
   Panel p;
-  p.v.PollsOutstanding = 3;
-  p.Buffer("\xF1");
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.PollsOutstanding, 0);
-  EXPECT_EQ(p.v.SwitcherConnected, kFalse);
+  p.vars.PollsOutstanding = 3;
+  p.Receive("\xF1");
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);
+  EXPECT_EQ(p.vars.SwitcherConnected, kFalse);
 
   // Only exactly -1 counts as shown up.
-  p.v.SwitcherConnected = 1;
-  p.Buffer("\xF1");
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.SwitcherConnected, 1);
+  p.vars.SwitcherConnected = 1;
+  p.Receive("\xF1");
+  EXPECT_EQ(p.vars.SwitcherConnected, 1);
   EXPECT_TRUE(p.socket.writes.empty());
 }
 
 TEST(Dispatcher, AnswersEachServerPollInItsOwnCall) {
   Panel p;
-  p.Buffer(Bytes({0xF5, 0xF5}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xF5, 0xF5}));
   EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
   p.comm.ProcessReceiveBuffer();
   EXPECT_EQ(p.socket.writes, (std::vector<std::string>{"\xF4", "\xF4"}));
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
 }
 
 TEST(Dispatcher, IncompleteMessageWaitsAndIsCutAtTheCommandFoundInsideIt) {
   Panel p;
-  p.v.PollsOutstanding = 4;
+  p.vars.PollsOutstanding = 4;
   const std::string waiting = Bytes({0xFC, 0x01, 0x02, 0xF4});
-  p.Buffer(waiting);
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(waiting);
   EXPECT_EQ(p.Left(), waiting);
-  EXPECT_EQ(p.v.PollsOutstanding, 4);
+  EXPECT_EQ(p.vars.PollsOutstanding, 4);
   EXPECT_TRUE(p.comm.DecodeStalled());
 
-  p.Buffer("\xFF");
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.PollsOutstanding, 0);
+  p.Receive("\xFF");
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.Left(), "\xFF");
   EXPECT_FALSE(p.comm.DecodeStalled());
 }
 
 TEST(Dispatcher, BrokenMessageLeavesItsTailToBeDiscarded) {
   Panel p;
-  p.v.PollsOutstanding = 4;
-  p.Buffer(Bytes({0xE5, 0x01, 0xF4, 0x22, 0xFF}));
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.PollsOutstanding, 0);
+  p.vars.PollsOutstanding = 4;
+  p.Receive(Bytes({0xE5, 0x01, 0xF4, 0x22, 0xFF}));
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);
   EXPECT_EQ(p.Left(), Bytes({0x22, 0xFF}));
 
   p.comm.ProcessReceiveBuffer();
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
-  EXPECT_EQ(p.v.SwitcherType, 0);
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(p.vars.SwitcherType, 0);
   EXPECT_TRUE(p.log.reports.empty());
 }
 
 TEST(Dispatcher, ConsumesWholeMessagesWithoutHandlerOrWithoutData) {
   Panel p;
-  p.Buffer(Bytes({0xFE, 0x10, 0x10, 0xFF, 0xD6, 0xFF, 0xF4}));
-  p.comm.ProcessReceiveBuffer();
+  p.Receive(Bytes({0xFE, 0x10, 0x10, 0xFF, 0xD6, 0xFF, 0xF4}));
   EXPECT_EQ(p.Left(), Bytes({0xD6, 0xFF, 0xF4}));
   p.comm.ProcessReceiveBuffer();
   EXPECT_EQ(p.Left(), "\xF4");
@@ -139,35 +116,26 @@ TEST(Dispatcher, ConsumesWholeMessagesWithoutHandlerOrWithoutData) {
   EXPECT_TRUE(p.log.reports.empty());
 }
 
-TEST(Dispatcher, ZeroBytesInsideAMessageSurvive) {
+TEST(Dispatcher, ASwitcherTypeReportWithZeroBytesInsideIsStoredWhole) {
   Panel p;
-  p.Buffer(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.SwitcherType, 133);
+  p.Receive(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
+  EXPECT_EQ(p.vars.SwitcherType, 133);
 }
 
-TEST(Dispatcher, MessageOfLegalLengthWaitsForItsEnd) {
+TEST(Dispatcher, MessageOfLegalLengthWaitsForItsEndAndIsDroppedOncePastIt) {
   Panel p;
   std::string longest(static_cast<std::size_t>(kMaxMessageLength), '\x41');
   longest[0] = '\xFC';
-  p.Buffer(longest);
-  p.comm.ProcessReceiveBuffer();
-  EXPECT_EQ(p.v.ReceiveBuffer.size(), static_cast<std::size_t>(kMaxMessageLength));
+  p.Receive(longest);
+  EXPECT_EQ(p.vars.ReceiveBuffer.size(), static_cast<std::size_t>(kMaxMessageLength));
   EXPECT_TRUE(p.comm.DecodeStalled());
-}
 
-TEST(Dispatcher, EndlessMessageIsDroppedOncePastTheLargestLegalLength) {
-  Panel p;
-  std::string endless(static_cast<std::size_t>(kMaxMessageLength), '\x41');
-  endless[0] = '\xFC';
-  p.Buffer(endless);
-  p.comm.ProcessReceiveBuffer();
   p.Buffer("\x41\xF4");
-  p.v.PollsOutstanding = 3;
+  p.vars.PollsOutstanding = 3;
 
   p.comm.ProcessReceiveBuffer();
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
-  EXPECT_EQ(p.v.PollsOutstanding, 0);  // what followed the junk is decoded
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(p.vars.PollsOutstanding, 0);  // what followed the junk is decoded
   EXPECT_FALSE(p.comm.DecodeStalled());
   EXPECT_TRUE(p.log.reports.empty());
 }
@@ -192,7 +160,7 @@ TEST(DataArrival, MessageSplitOverTwoArrivalsIsDispatchedWhenComplete) {
 
   p.Arrive(kTypeRequest.substr(2));
   EXPECT_EQ(p.socket.writes, std::vector<std::string>{kTypeAnswer});
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
 }
 
 TEST(DataArrival, DrainsWithReadsOfOneMoreThanAnnounced) {
@@ -201,7 +169,7 @@ TEST(DataArrival, DrainsWithReadsOfOneMoreThanAnnounced) {
   p.socket.QueueIncoming("\xF3\xF3");
   p.comm.scktSwitcher_DataArrival(2);
   EXPECT_EQ(p.socket.readMaxima, (std::vector<std::int32_t>{3, 3, 3}));
-  EXPECT_EQ(p.v.ReceiveBuffer.size(), 4u);  // one consumed by the dispatcher
+  EXPECT_EQ(p.vars.ReceiveBuffer.size(), 4u);  // one consumed by the dispatcher
 }
 
 TEST(DataArrival, NothingToReadStillStartsTheTimerAndDecodes) {
@@ -216,13 +184,13 @@ TEST(DataArrival, AReportFollowedByTheServerClosingIsStillDecoded) {
   // The server reports channel 3 on console 5 on, then closes: the last read ends with a
   // connection error, not "would block".
   Panel p;
-  p.v.SelectedSource = 3;
-  p.v.SelectedConsole = 5;
+  p.vars.SelectedSource = 3;
+  p.vars.SelectedConsole = 5;
   p.socket.errorWhenEmpty = 10054;
   p.Arrive(std::string("\xD6\x7F\x00\x01\x02\x00\x04\x00\x01\x07\xFF", 11));
   EXPECT_TRUE(p.window.decodeTimerEnabled);
   EXPECT_EQ(p.window.onColour, 0xFFFFC0u);
-  EXPECT_TRUE(p.v.ReceiveBuffer.empty());
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
 }
 
 TEST(DataArrival, UnusableAnnouncedLengthIsReportedAndNothingIsRead) {
@@ -232,9 +200,7 @@ TEST(DataArrival, UnusableAnnouncedLengthIsReportedAndNothingIsRead) {
     p.comm.scktSwitcher_DataArrival(announced);
     EXPECT_TRUE(p.socket.readMaxima.empty()) << announced;
     EXPECT_TRUE(p.socket.writes.empty());
-    ASSERT_EQ(p.log.reports.size(), 1u) << announced;
-    EXPECT_EQ(p.log.reports[0].message, "Error Receiving IP Message");
-    EXPECT_EQ(p.log.reports[0].location, "Socket Error");
+    EXPECT_EQ(p.log.Texts(), (Texts{"Socket Error: Error Receiving IP Message"})) << announced;
   }
 }
 
@@ -245,7 +211,7 @@ TEST(DataArrival, ShortMessagesArrivingFasterThanTheTimerTakesThemAreDecodedAtOn
   p.Buffer("\xF5" + std::string(longest - 1, '\xF3'));
   p.Arrive(std::string(1000, '\xF3'));
   // The excess is decoded, oldest first, instead of piling up.
-  EXPECT_EQ(p.v.ReceiveBuffer.size(), longest);
+  EXPECT_EQ(p.vars.ReceiveBuffer.size(), longest);
   EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
   EXPECT_TRUE(p.log.reports.empty());
 }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
 #include "setup/ErrorLog.h"
 #include "setup/Failure.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -82,7 +82,6 @@ class ErrorLogTest : public ::testing::Test {
       log.ReportError(message, location);
     }
   }
-  fs::path LogPath() const { return folder.File("Errorlog.txt"); }
 
   TempFolder folder;
   Variables vars;
@@ -95,7 +94,7 @@ class ErrorLogTest : public ::testing::Test {
 TEST_F(ErrorLogTest, FirstReportCreatesTheHeaderAndBecomesLineTwelve) {
   Report(5, "Invalid procedure call or argument", "Error Loading Form", "Program Error");
 
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_TRUE(IsMakerBanner(lines[0])) << lines[0];
   EXPECT_EQ(lines[1], "");
@@ -116,7 +115,7 @@ TEST_F(ErrorLogTest, LaterReportsAreAppendedWithoutANewHeader) {
   Report(5, "first", "Error Loading Form", "Program Error");
   Report(9, "second", "Error Trimming Buffer", "Switcher Buffer Error");
 
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[12].substr(24), "Switcher Buffer Error" + std::string(15, ' ') +
                                       "Error Trimming Buffer: Error # 9 - second");
@@ -128,7 +127,7 @@ TEST_F(ErrorLogTest, MessageStartsInColumn60UnlessTheLocationIsLonger) {
   Report(6, "Overflow", "Error Processing Command", location36);
   Report(6, "Overflow", "Error Processing Command", location40);
 
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[11].substr(24, 36), location36);
   EXPECT_EQ(lines[11].substr(60), "Error Processing Command: Error # 6 - Overflow");
@@ -142,7 +141,7 @@ TEST_F(ErrorLogTest, ALongDateTimeIsNotCutAndAShortOneIsPadded) {
   clock.text = "3/17/2020";  // a midnight stamp: the date alone
   Report(5, "x", "Error Loading Form", "Program Error");
 
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_EQ(lines[11], "Tuesday, March 17, 2020 14:05:09Program Error" + std::string(15, ' ') +
                            "Error Loading Form: Error # 5 - x");
@@ -152,7 +151,7 @@ TEST_F(ErrorLogTest, ALongDateTimeIsNotCutAndAShortOneIsPadded) {
 
 TEST_F(ErrorLogTest, AnEmptyDescriptionStillEndsWithTheSeparator) {
   Report(75, "", "Error Writing ini File", "File Error");
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[11].substr(60), "Error Writing ini File: Error # 75 - ");
 }
@@ -168,7 +167,7 @@ TEST_F(ErrorLogTest, FailuresOtherThanThePanelsOwnStillGetACodeAndADescription) 
   } catch (...) {
     log.ReportError("Error Processing Alpha Table", "Message Error");
   }
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 13u);
   EXPECT_TRUE(IsReport(lines[11].substr(60), "Error Processing Alpha Table", "vector too long"))
       << lines[11];
@@ -178,10 +177,10 @@ TEST_F(ErrorLogTest, FailuresOtherThanThePanelsOwnStillGetACodeAndADescription) 
 
 TEST_F(ErrorLogTest, ALogJustBelowTheLimitIsAppendedTo) {
   const std::string old(1023999, 'x');
-  WriteBytes(LogPath(), old);
+  folder.Write("Errorlog.txt", old);
   Report(5, "x", "Error Loading Form", "Program Error");
 
-  const std::string now = ReadBytes(LogPath());
+  const std::string now = folder.Read("Errorlog.txt");
   EXPECT_EQ(now.substr(0, old.size()), old);
   EXPECT_EQ(now.substr(old.size()), "3/17/2020 2:05:09 PM    Program Error" + std::string(23, ' ') +
                                         "Error Loading Form: Error # 5 - x\r\n");
@@ -191,11 +190,11 @@ TEST_F(ErrorLogTest, ALogJustBelowTheLimitIsAppendedTo) {
 TEST_F(ErrorLogTest, ALogAtTheLimitIsArchivedAndStartedAfresh) {
   std::string old(1024000, 'x');
   old.replace(0, 5, "first");
-  WriteBytes(LogPath(), old);
+  folder.Write("Errorlog.txt", old);
   Report(5, "x", "Error Loading Form", "Program Error");
 
-  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1405.txt")), old);
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  EXPECT_EQ(folder.Read("Errorlog 031720 1405.txt"), old);
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
   EXPECT_EQ(lines[11].substr(60), "Error Loading Form: Error # 5 - x");
@@ -203,15 +202,15 @@ TEST_F(ErrorLogTest, ALogAtTheLimitIsArchivedAndStartedAfresh) {
 
 TEST_F(ErrorLogTest, ATakenArchiveNameKeepsTheLineInTheLogUntilALaterMinute) {
   const std::string archived = "archived earlier this minute";
-  WriteBytes(folder.File("Errorlog 031720 1405.txt"), archived);
+  folder.Write("Errorlog 031720 1405.txt", archived);
   const std::string full(1024000, 'y');
-  WriteBytes(LogPath(), full);
+  folder.Write("Errorlog.txt", full);
 
   Report(5, "kept", "Error Loading Form", "Program Error");
 
   // The first archive is untouched and the report is appended, not lost.
-  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1405.txt")), archived);
-  const std::string grown = ReadBytes(LogPath());
+  EXPECT_EQ(folder.Read("Errorlog 031720 1405.txt"), archived);
+  const std::string grown = folder.Read("Errorlog.txt");
   ASSERT_GT(grown.size(), full.size());
   EXPECT_EQ(grown.substr(0, full.size()), full);
   EXPECT_EQ(Lines(grown.substr(full.size()))[0].substr(60), "Error Loading Form: Error # 5 - kept");
@@ -219,20 +218,20 @@ TEST_F(ErrorLogTest, ATakenArchiveNameKeepsTheLineInTheLogUntilALaterMinute) {
   // The first report of the next minute archives all of it and starts a fresh log.
   clock.now.minute = 6;
   Report(5, "x", "Error Loading Form", "Program Error");
-  EXPECT_EQ(ReadBytes(folder.File("Errorlog 031720 1406.txt")), grown);
-  const std::vector<std::string> lines = Lines(ReadBytes(LogPath()));
+  EXPECT_EQ(folder.Read("Errorlog 031720 1406.txt"), grown);
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
 }
 
 TEST_F(ErrorLogTest, AnUnwritableLogReportsItsOwnFailureOnceAndCarriesOn) {
-  fs::create_directory(LogPath());  // a folder where the log file must go
+  fs::create_directory(folder.File("Errorlog.txt"));  // a folder where the log file must go
 
   Report(5, "x", "Error Loading Form", "Program Error");
 
   // The original report and one report of its failure; the failed report is not repeated.
   EXPECT_EQ(clock.reads, 2);
-  EXPECT_TRUE(fs::is_directory(LogPath()));
+  EXPECT_TRUE(fs::is_directory(folder.File("Errorlog.txt")));
 
   clock.reads = 0;
   Report(5, "x", "Error Loading Form", "Program Error");

@@ -4,10 +4,12 @@
 #include <random>
 #include <string>
 
-#include "TempFolder.h"
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
+#include "support/FailureCode.h"
 #include "support/Fakes.h"
+#include "support/IniText.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,11 +19,9 @@ class IniFileTest : public ::testing::Test {
  protected:
   IniFileTest() { ProgramSetup(vars, window, reporter, {folder.Path().string()}); }
 
-  fs::path IniPath() const { return folder.File("qevntpnl.ini"); }
-
   // Reads the given file content into freshly set-up settings.
   bool ReadContent(const std::string& content) {
-    WriteBytes(IniPath(), content);
+    folder.Write(kIniFileName, content);
     return ReadIniFile(vars, window, window);
   }
 
@@ -31,58 +31,42 @@ class IniFileTest : public ::testing::Test {
   Variables vars;
 };
 
-const std::string kWrittenFile =
-    "[CONFIGURATION]\r\n"
-    "SETUP\r\n"
-    "IP Address=192.168.1.10\r\n"
-    "IP Port=1251\r\n"
-    "CONFIG\r\n"
-    "Input=12\r\n"
-    "Console=3\r\n"
-    "Stay On Top=No\r\n"
-    "Refresh Rate=2\r\n"
-    "Time Out=45\r\n"
-    "SECURITY\r\n"
-    "User Name=op\r\n"
-    "Password=bdf\r\n";
+// The password "abc" is stored as "bdf".
+const IniSettings kWritten{.address = "192.168.1.10",
+                           .port = 1251,
+                           .input = 12,
+                           .console = 3,
+                           .stayOnTop = "No",
+                           .refreshRate = 2,
+                           .timeOut = 45,
+                           .userName = "op",
+                           .password = "bdf"};
+const std::string kWrittenFile = IniText(kWritten);
 
 }  // namespace
 
 TEST_F(IniFileTest, WritesTheThirteenLinesByteForByte) {
-  vars.ServerAddress = "192.168.1.10";
-  vars.ServerPort = 1251;
-  vars.SelectedSource = 12;
-  vars.SelectedConsole = 3;
-  vars.StayOnTopMode = kNotTopmost;
-  vars.RefreshRate = 2;
-  vars.TimeOut = 45;
-  vars.UserName = "op";
+  Apply(kWritten, vars);
   vars.Password = "abc";
 
   EXPECT_TRUE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_FALSE(fs::exists(folder.File("qevntpnl.ini.tmp")));
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
 }
 
 TEST_F(IniFileTest, WritesStartUpValuesAndNegativeNumbersPlainly) {
   vars.SelectedConsole = -4;
   EXPECT_TRUE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()),
-            "[CONFIGURATION]\r\nSETUP\r\nIP Address=\r\nIP Port=1250\r\nCONFIG\r\nInput=1\r\n"
-            "Console=-4\r\nStay On Top=Yes\r\nRefresh Rate=1\r\nTime Out=20\r\nSECURITY\r\n"
-            "User Name=\r\nPassword=\r\n");
+  EXPECT_EQ(folder.Read(kIniFileName), IniText({.console = -4}));
 }
 
 TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
-  vars.ServerAddress = "10.20.30.40";
-  vars.ServerPort = 4000;
-  vars.SelectedSource = 300;
-  vars.SelectedConsole = 7;
-  vars.StayOnTopMode = kNotTopmost;
-  vars.RefreshRate = 1638;
-  vars.TimeOut = 3600;
-  vars.UserName = "ops";
+  IniSettings settings = kWritten;
+  settings.input = 300;
+  settings.refreshRate = 1638;
+  settings.timeOut = 3600;
+  Apply(settings, vars);
   vars.Password = "pa$\xE9";  // an 8-bit character scrambles to 0xED
   ASSERT_TRUE(WriteIniFile(vars, reporter));
 
@@ -90,14 +74,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
   FakeWindow readWindow;
   ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
   ASSERT_TRUE(ReadIniFile(read, readWindow, readWindow));
-  EXPECT_EQ(read.ServerAddress, "10.20.30.40");
-  EXPECT_EQ(read.ServerPort, 4000);
-  EXPECT_EQ(read.SelectedSource, 300);
-  EXPECT_EQ(read.SelectedConsole, 7);
-  EXPECT_EQ(read.StayOnTopMode, kNotTopmost);
-  EXPECT_EQ(read.RefreshRate, 1638);
-  EXPECT_EQ(read.TimeOut, 3600);
-  EXPECT_EQ(read.UserName, "ops");
+  EXPECT_EQ(SettingsOf(read), SettingsOf(vars));
   EXPECT_EQ(read.Password, "pa$\xE9");
   EXPECT_EQ(read.PollInterval, 32760);
   EXPECT_EQ(readWindow.pollTimerInterval, 32760);
@@ -179,47 +156,42 @@ TEST_F(IniFileTest, NumbersTooBigForTheirSettingAreClampedBeforeTheRule) {
   ASSERT_TRUE(
       ReadContent("Input=99999\r\nConsole=-99999\r\nRefresh Rate=99999\r\n"
                   "Time Out=1e9\r\nIP Port=9e999\r\nUser Name=kept\r\n"));
-  EXPECT_EQ(vars.SelectedSource, 32767);
-  EXPECT_EQ(vars.SelectedConsole, 0);
-  EXPECT_EQ(vars.RefreshRate, 32500);
-  EXPECT_EQ(vars.TimeOut, 3600);
-  EXPECT_EQ(vars.ServerPort, 2147483647);
-  EXPECT_EQ(vars.UserName, "kept");
+  EXPECT_EQ(SettingsOf(vars), (IniSettings{.port = 2147483647,
+                                           .input = 32767,
+                                           .console = 0,
+                                           .refreshRate = 32500,
+                                           .timeOut = 3600,
+                                           .userName = "kept"}));
   EXPECT_EQ(vars.PollInterval, 650000);
   EXPECT_EQ(window.pollTimerInterval, 650000);
 }
 
 TEST_F(IniFileTest, APasswordThatCannotBeUnscrambledFailsKeepingWhatWasRead) {
-  try {
-    ReadContent("Input=7\r\nPassword=\x01\x01\r\n");
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_NE(failure.Code(), 0);
-  }
+  EXPECT_NE(FailureCodeOf([&] { ReadContent("Input=7\r\nPassword=\x01\x01\r\n"); }), 0);
   EXPECT_EQ(vars.SelectedSource, 7);
   EXPECT_EQ(vars.Password, "");
   EXPECT_TRUE(window.windowOrders.empty());
 }
 
 TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWholeAndIsReported) {
-  WriteBytes(IniPath(), kWrittenFile);
+  folder.Write(kIniFileName, kWrittenFile);
   fs::create_directory(folder.File("qevntpnl.ini.tmp"));  // in the way of the new file
 
   EXPECT_FALSE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
   EXPECT_TRUE(fs::is_directory(folder.File("qevntpnl.ini.tmp")));
 }
 
 TEST_F(IniFileTest, APasswordThatCannotBeScrambledLeavesTheOldFileWhole) {
-  WriteBytes(IniPath(), kWrittenFile);
+  folder.Write(kIniFileName, kWrittenFile);
   vars.Password = "a\xFE";  // 0xFE + 2 does not fit a byte
 
   EXPECT_FALSE(WriteIniFile(vars, reporter));
-  EXPECT_EQ(ReadBytes(IniPath()), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
-  EXPECT_FALSE(fs::exists(folder.File("qevntpnl.ini.tmp")));
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
 }
 
 TEST_F(IniFileTest, DamagedFilesNeverCrashAndYieldWhatTheyCan) {

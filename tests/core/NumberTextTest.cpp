@@ -2,86 +2,70 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
+#include <utility>
 
-#include "setup/Failure.h"
 #include "setup/NumberText.h"
+#include "support/FailureCode.h"
+
+namespace {
+
+using Case = std::pair<std::string, double>;
+
+// Each text and what LeadingNumber makes of it.
+void ExpectLeading(std::span<const Case> cases) {
+  for (const auto& [text, number] : cases) EXPECT_EQ(LeadingNumber(text), number) << text;
+}
+
+}  // namespace
 
 TEST(LeadingNumber, TakesTheLeadingDecimalNumberIgnoringBlanksInsideIt) {
-  EXPECT_EQ(LeadingNumber("1250"), 1250.0);
-  EXPECT_EQ(LeadingNumber("1250abc"), 1250.0);
-  EXPECT_EQ(LeadingNumber(" 1 2\t5 0"), 1250.0);
-  EXPECT_EQ(LeadingNumber("- 5"), -5.0);
-  EXPECT_EQ(LeadingNumber("+7"), 7.0);
-  EXPECT_EQ(LeadingNumber("12.5.3"), 12.5);
-  EXPECT_EQ(LeadingNumber(".5"), 0.5);
-  EXPECT_EQ(LeadingNumber("5."), 5.0);
-  EXPECT_EQ(LeadingNumber("1.5e2"), 150.0);
-  EXPECT_EQ(LeadingNumber("25E-1"), 2.5);
-  EXPECT_EQ(LeadingNumber("1 e 3"), 1000.0);
-  EXPECT_EQ(LeadingNumber("1e"), 1.0);
-  EXPECT_EQ(LeadingNumber("1e+x"), 1.0);
+  const Case cases[] = {
+      {"1250", 1250},   {"1250abc", 1250}, {" 1 2\t5 0", 1250}, {"- 5", -5},    {"+7", 7},
+      {"12.5.3", 12.5}, {".5", 0.5},       {"5.", 5},           {"1.5e2", 150}, {"25E-1", 2.5},
+      {"1 e 3", 1000},  {"1e", 1},         {"1e+x", 1},
+  };
+  ExpectLeading(cases);
 }
 
 TEST(LeadingNumber, TextWithoutANumberCountsAsZero) {
-  EXPECT_EQ(LeadingNumber(""), 0.0);
-  EXPECT_EQ(LeadingNumber("abc"), 0.0);
-  EXPECT_EQ(LeadingNumber("= 5"), 0.0);
-  EXPECT_EQ(LeadingNumber("."), 0.0);
-  EXPECT_EQ(LeadingNumber("-"), 0.0);
-  EXPECT_EQ(LeadingNumber("--5"), 0.0);
-  EXPECT_EQ(LeadingNumber("e5"), 0.0);
-  EXPECT_EQ(LeadingNumber(std::string("\0"
-                                      "5",
-                                      2)),
-            0.0);
+  const Case cases[] = {
+      {"", 0},  {"abc", 0}, {"= 5", 0}, {".", 0},
+      {"-", 0}, {"--5", 0}, {"e5", 0},  {std::string("\0005", 2), 0},
+  };
+  ExpectLeading(cases);
 }
 
 TEST(LeadingNumber, HugeAndEndlessNumbersStayExactWhereItMatters) {
   EXPECT_TRUE(std::isinf(LeadingNumber("1e99999999999999999999")));
-  EXPECT_EQ(LeadingNumber("1e-99999999999999999999"), 0.0);
   EXPECT_TRUE(std::isinf(LeadingNumber(std::string(1000000, '9'))));
-  EXPECT_EQ(LeadingNumber("0." + std::string(1000000, '0') + "1"), 0.0);
-  EXPECT_EQ(LeadingNumber("2.5" + std::string(5000, '0') + "7"), 2.5);
-  EXPECT_EQ(LeadingNumber("1" + std::string(400, '0') + "e-400"), 1.0);
-  EXPECT_EQ(LeadingNumber(std::string(3000, '0') + "42"), 42.0);
+  const Case cases[] = {
+      {"1e-99999999999999999999", 0},
+      {"0." + std::string(1000000, '0') + "1", 0},
+      {"2.5" + std::string(5000, '0') + "7", 2.5},
+      {"1" + std::string(400, '0') + "e-400", 1},
+      {std::string(3000, '0') + "42", 42},
+  };
+  ExpectLeading(cases);
 }
 
 TEST(RoundHalfEven, SendsHalvesToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(2.5), 2.0);
-  EXPECT_EQ(RoundHalfEven(3.5), 4.0);
-  EXPECT_EQ(RoundHalfEven(0.5), 0.0);
-  EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
-  EXPECT_EQ(RoundHalfEven(-3.5), -4.0);
-  EXPECT_EQ(RoundHalfEven(2.4999), 2.0);
-  EXPECT_EQ(RoundHalfEven(2.5001), 3.0);
-  EXPECT_EQ(RoundHalfEven(-0.7), -1.0);
+  const std::pair<double, double> cases[] = {
+      {2.5, 2}, {3.5, 4}, {0.5, 0}, {-2.5, -2}, {-3.5, -4}, {2.4999, 2}, {2.5001, 3}, {-0.7, -1},
+  };
+  for (const auto& [value, rounded] : cases) EXPECT_EQ(RoundHalfEven(value), rounded) << value;
 }
 
 TEST(WholeNumber, RoundsAndSaturatesAtTheLimitsOf64Bits) {
-  EXPECT_EQ(WholeNumber("4.5"), 4);
-  EXPECT_EQ(WholeNumber("5.5"), 6);
-  EXPECT_EQ(WholeNumber("99999"), 99999);
-  EXPECT_EQ(WholeNumber("-5"), -5);
-  EXPECT_EQ(WholeNumber("x"), 0);
-  EXPECT_EQ(WholeNumber("1e30"), std::numeric_limits<long long>::max());
-  EXPECT_EQ(WholeNumber("-1e30"), std::numeric_limits<long long>::min());
-  EXPECT_EQ(WholeNumber("9e999"), std::numeric_limits<long long>::max());
+  constexpr long long kMax = std::numeric_limits<long long>::max();
+  constexpr long long kMin = std::numeric_limits<long long>::min();
+  const std::pair<const char*, long long> cases[] = {
+      {"4.5", 4}, {"5.5", 6},     {"99999", 99999}, {"-5", -5},
+      {"x", 0},   {"1e30", kMax}, {"-1e30", kMin},  {"9e999", kMax},
+  };
+  for (const auto& [text, number] : cases) EXPECT_EQ(WholeNumber(text), number) << text;
 }
-
-namespace {
-
-template <typename Call>
-std::int32_t FailureCodeOf(Call call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.Code();
-  }
-  return 0;
-}
-
-}  // namespace
 
 TEST(CheckedNarrowing, ValuesThatDoNotFitAreOverflowFailures) {
   EXPECT_EQ(CheckedInt16(32767LL), 32767);

@@ -3,25 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/Bytes.h"
+#include "support/Rig.h"
 
 namespace {
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
-
-struct Sender {
-  Sender() {
-    socket.connected = true;
-    v.SocketConnected = kTrue;
-  }
-  Variables v;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{v, socket, window, window, log};
+struct Sender : Rig {
+  Sender() { Connected(); }
 };
 
 constexpr FakeSocket::WriteAnswer kNoRoom{0, SocketComponent::kWouldBlock, 0};
@@ -42,19 +30,19 @@ TEST(OutgoingMessages, InfoRequestAndChannelCommandsGoOutByteExact) {
           Bytes({0xD6, 0x7F, 0x00, 0x01, 0x47, 0x01, 0x2B, 0x02, 0x03, 0x78, 0xFF}),
           Bytes({0xD6, 0x7F, 0x00, 0x01, 0x7F, 0x7F, 0x7F, 0x7F, 0x00, 0x7C, 0xFF}),
       }));
-  EXPECT_EQ(s.v.InfoRequestFlags, 256);
-  EXPECT_EQ(s.v.InfoRequestFlags2, 1);
+  EXPECT_EQ(s.vars.InfoRequestFlags, 256);
+  EXPECT_EQ(s.vars.InfoRequestFlags2, 1);
   EXPECT_TRUE(s.log.reports.empty());
 }
 
 TEST(OutgoingMessages, EmptyInfoRequestLeavesNothingPending) {
   Sender s;
-  s.v.InfoRequestFlags = 256;
-  s.v.InfoRequestFlags2 = 1;
+  s.vars.InfoRequestFlags = 256;
+  s.vars.InfoRequestFlags2 = 1;
   s.comm.SendInfoRequest(0, 0);
   EXPECT_EQ(s.socket.wire, Bytes({0xF2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0xFF}));
-  EXPECT_EQ(s.v.InfoRequestFlags, 0);
-  EXPECT_EQ(s.v.InfoRequestFlags2, 0);
+  EXPECT_EQ(s.vars.InfoRequestFlags, 0);
+  EXPECT_EQ(s.vars.InfoRequestFlags2, 0);
 }
 
 TEST(OutgoingMessages, Source129GoesOutAsWireNumber128) {
@@ -69,25 +57,24 @@ TEST(OutgoingMessages, NothingChosenSendsNothingAndIsReportedOnce) {
     Sender s;
     s.comm.SendChannelOnOff(1, 1, 127, console);
     EXPECT_TRUE(s.socket.writes.empty());
-    ASSERT_EQ(s.log.reports.size(), 1u) << console;
-    EXPECT_EQ(s.log.reports[0].message, "Error Sending Channel On Off");
-    EXPECT_EQ(s.log.reports[0].location, "Switcher Command Error");
+    EXPECT_EQ(s.log.Texts(), (Texts{"Switcher Command Error: Error Sending Channel On Off"}))
+        << console;
   }
 }
 
 TEST(SendToSwitcher, WithoutConnectionClosesAndWritesNothingButKeepsTheRequestPending) {
   Sender s;
   s.socket.connected = false;
-  s.v.SwitcherConnected = kTrue;
+  s.vars.SwitcherConnected = kTrue;
 
   s.comm.SendInfoRequest(256, 1);
 
   EXPECT_TRUE(s.socket.writes.empty());
   EXPECT_EQ(s.socket.calls, (std::vector<std::string>{"close", "disconnect"}));
-  EXPECT_EQ(s.v.SocketConnected, kFalse);
-  EXPECT_EQ(s.v.SwitcherConnected, kFalse);
-  EXPECT_EQ(s.v.InfoRequestFlags, 256);
-  EXPECT_EQ(s.v.InfoRequestFlags2, 1);
+  EXPECT_EQ(s.vars.SocketConnected, kFalse);
+  EXPECT_EQ(s.vars.SwitcherConnected, kFalse);
+  EXPECT_EQ(s.vars.InfoRequestFlags, 256);
+  EXPECT_EQ(s.vars.InfoRequestFlags2, 1);
   EXPECT_TRUE(s.log.reports.empty());
 }
 
@@ -119,7 +106,7 @@ TEST(SendToSwitcher, OtherWriteErrorDropsTheMessageAndLeavesTheLinkAlone) {
   s.socket.writeAnswers.push_back({0, 10054, 0});
   s.comm.SendToSwitcher("\xF5");
   EXPECT_EQ(s.socket.calls, (std::vector<std::string>{"write"}));
-  EXPECT_EQ(s.v.SocketConnected, kTrue);
+  EXPECT_EQ(s.vars.SocketConnected, kTrue);
   EXPECT_TRUE(s.log.reports.empty());
 }
 

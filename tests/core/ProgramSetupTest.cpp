@@ -5,9 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "TempFolder.h"
 #include "setup/Procedures.h"
-#include "support/Fakes.h"
+#include "support/IniText.h"
+#include "support/Rig.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -18,52 +19,46 @@ ProgramFolders WritableProgram(const std::string& program) {
   return {program, "", "", [](const std::string&) { return true; }};
 }
 
+template <typename AnyRig>
+void SetUpProgram(AnyRig& rig, const std::string& program = "/opt/panel") {
+  ProgramSetup(rig.vars, rig.window, rig.log, WritableProgram(program));
+}
+
 }  // namespace
 
 TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
-  Variables vars;
+  Rig rig;
+  Variables& vars = rig.vars;
   vars.ServerPort = 9;
   vars.SelectedSource = 40;
   vars.StayOnTopMode = kNotTopmost;
   vars.UserName = "someone";
   vars.Password = "secret";
   vars.RefreshRate = 7;
-  FakeWindow window;
-  RecordingReporter reporter;
 
-  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
+  SetUpProgram(rig);
 
   EXPECT_EQ(vars.AppFolder, "/opt/panel/");
-  EXPECT_EQ(vars.ServerAddress, "");
-  EXPECT_EQ(vars.ServerPort, 1250);
-  EXPECT_EQ(vars.SelectedSource, 1);
-  EXPECT_EQ(vars.SelectedConsole, 0);
-  EXPECT_EQ(vars.StayOnTopMode, kTopmost);
-  EXPECT_EQ(vars.RefreshRate, 1);
-  EXPECT_EQ(vars.TimeOut, 20);
-  EXPECT_EQ(vars.UserName, "");
+  EXPECT_EQ(SettingsOf(vars), IniSettings{});
   EXPECT_EQ(vars.Password, "");
-  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_TRUE(rig.log.reports.empty());
 }
 
 TEST(ProgramSetup, StopsThePollTimerAndTimesItForTheDefaultRefreshRate) {
-  Variables vars;
-  FakeWindow window;
-  RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel/"));
+  Rig rig;
+  SetUpProgram(rig, "/opt/panel/");
 
-  EXPECT_FALSE(window.pollTimerEnabled);
-  EXPECT_EQ(vars.PollInterval, 20);
-  EXPECT_EQ(window.pollTimerInterval, 20);
-  EXPECT_EQ(vars.AppFolder, "/opt/panel/");  // no second separator
-  EXPECT_TRUE(window.windowOrders.empty());
+  EXPECT_FALSE(rig.window.pollTimerEnabled);
+  EXPECT_EQ(rig.vars.PollInterval, 20);
+  EXPECT_EQ(rig.window.pollTimerInterval, 20);
+  EXPECT_EQ(rig.vars.AppFolder, "/opt/panel/");  // no second separator
+  EXPECT_TRUE(rig.window.windowOrders.empty());
 }
 
 TEST(ProgramSetup, BuildsTheDefaultNameTablesWithoutFillingTheSelectors) {
-  Variables vars;
-  FakeWindow window;
-  RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
+  Rig rig;
+  SetUpProgram(rig);
+  const Variables& vars = rig.vars;
 
   EXPECT_EQ(vars.InputCount, 256);
   ASSERT_EQ(vars.InputNames.size(), 256u);
@@ -76,8 +71,8 @@ TEST(ProgramSetup, BuildsTheDefaultNameTablesWithoutFillingTheSelectors) {
   EXPECT_EQ(vars.ConsoleNames[99], "Console 100");
   EXPECT_EQ(vars.ConsoleNames[255], "Console 256");
   for (int i = 1; i <= 256; ++i) EXPECT_EQ(vars.InputNumbers[i - 1], i);
-  EXPECT_EQ(window.inputComboLoads, 0);
-  EXPECT_EQ(window.consoleComboLoads, 0);
+  EXPECT_EQ(rig.window.inputComboLoads, 0);
+  EXPECT_EQ(rig.window.consoleComboLoads, 0);
 }
 
 namespace {
@@ -91,14 +86,12 @@ class BrokenTimerWindow : public FakeWindow {
 }  // namespace
 
 TEST(ProgramSetup, ReportsAFailureAndKeepsWhatItHadSet) {
-  Variables vars;
-  BrokenTimerWindow window;
-  RecordingReporter reporter;
-  ProgramSetup(vars, window, reporter, WritableProgram("/opt/panel"));
+  BasicRig<FakeSocket, BrokenTimerWindow> rig;
+  SetUpProgram(rig);
 
-  EXPECT_TRUE(reporter.Has("Error on program setup", "Program Error"));
-  EXPECT_EQ(vars.AppFolder, "/opt/panel/");
-  EXPECT_EQ(vars.ConsoleNames[255], "Console 256");
+  EXPECT_TRUE(rig.log.Has("Error on program setup", "Program Error"));
+  EXPECT_EQ(rig.vars.AppFolder, "/opt/panel/");
+  EXPECT_EQ(rig.vars.ConsoleNames[255], "Console 256");
 }
 
 // A copy that may write its folder keeps its files there; an installed one (in the install
@@ -124,8 +117,8 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     const fs::path program = root.File("bin"), user = root.File("config") / "qevntpnl";
     fs::create_directories(program);
     fs::create_directories(user.parent_path());
-    if (c.preset) WriteBytes(program / kIniFileName, presetText);
-    if (c.userFolderBlocked) WriteBytes(user, "in the way");
+    if (c.preset) root.Write("bin/qevntpnl.ini", presetText);
+    if (c.userFolderBlocked) root.Write("config/qevntpnl", "in the way");
     const ProgramFolders folders{program.string(), user.string(),
                                  c.inInstallFolder ? program.string() + "/" : "/usr/bin",
                                  [&c](const std::string&) { return c.programWritable; }};
@@ -141,8 +134,8 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
 
     vars.ServerAddress = "10.2.2.2";
     EXPECT_EQ(WriteIniFile(vars, reporter), c.saved);
-    EXPECT_TRUE(c.besideProgram || !c.preset || ReadBytes(program / kIniFileName) == presetText);
-    EXPECT_TRUE(!c.userFolderBlocked || ReadBytes(user) == "in the way");
+    EXPECT_TRUE(c.besideProgram || !c.preset || root.Read("bin/qevntpnl.ini") == presetText);
+    EXPECT_TRUE(!c.userFolderBlocked || root.Read("config/qevntpnl") == "in the way");
     // The next start reads what was saved, before any preset.
     Variables next;
     ProgramSetup(next, window, reporter, folders);

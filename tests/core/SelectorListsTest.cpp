@@ -6,16 +6,12 @@
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "setup/Failure.h"
+#include "support/FailureCode.h"
+#include "support/NameTables.h"
 
 namespace {
 
 using Entries = std::vector<std::string>;
-
-std::vector<std::string> NumberedNames(const std::string& prefix, int count) {
-  std::vector<std::string> names;
-  for (int i = 1; i <= count; ++i) names.push_back(prefix + std::to_string(i));
-  return names;
-}
 
 // Every entry the list shows, as the window draws them.
 Entries Shown(const SelectorList& list) {
@@ -39,8 +35,7 @@ TEST(SourceList, HoldsUndefinedThenInputCountNamesWithTheirFourDigitNumbers) {
 
 TEST(SourceList, NumbersOfFiveDigitsArePrintedWhole) {
   Variables vars;
-  vars.InputNames = NumberedNames("In", 16383);
-  vars.InputCount = 16383;
+  SetInputNames(vars, NumberedNames("In", 16383));
   vars.SelectedSource = 10000;
 
   const SelectorList list = SelectorList::Source(vars);
@@ -54,8 +49,7 @@ TEST(SourceList, NumbersOfFiveDigitsArePrintedWhole) {
 
 TEST(SourceList, StoredZeroOrUndefinedSelectsUndefinedAndANumberBeyondTheListFails) {
   Variables vars;
-  vars.InputNames = NumberedNames("Mic", 40);
-  vars.InputCount = 40;
+  SetInputNames(vars, NumberedNames("Mic", 40));
   for (std::int16_t stored : {std::int16_t{0}, UndefinedSelection}) {
     vars.SelectedSource = stored;
     EXPECT_EQ(SelectorList::Source(vars).Position(), 0) << stored;
@@ -90,12 +84,7 @@ TEST(ConsoleList, AlwaysAsksFor256ConsolesWithThreeDigitNumbers) {
   vars.SelectedConsole = 1;
   const SelectorList shorter = SelectorList::Console(vars);
   EXPECT_EQ(Shown(shorter), (Entries{"Undefined", "Desk 1 [001]", "Desk 2 [002]"}));
-  try {
-    (void)shorter.Position();
-    FAIL() << "a missing console name must fail";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.Code(), kOutOfRange);
-  }
+  EXPECT_EQ(FailureCodeOf([&] { (void)shorter.Position(); }), kOutOfRange);
 }
 
 TEST(ListPosition, UndefinedStandsFor16383AndEveryOtherPositionForItself) {

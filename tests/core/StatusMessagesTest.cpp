@@ -3,28 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
+#include "support/Bytes.h"
+#include "support/Rig.h"
 
 namespace {
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
-
 const std::string kTypeAnswer = Bytes({0x81, 0x09, 0x01, 0x0A, 0xFF});
 
-struct Panel {
+struct Panel : Rig {
   Panel() {
-    socket.connected = true;
-    v.SocketConnected = kTrue;
+    Connected();
     window.pollTimerEnabled = false;
   }
-  Variables v;
-  FakeSocket socket;
-  FakeWindow window;
-  RecordingReporter log;
-  TCPComm comm{v, socket, window, window, log};
 };
 
 TEST(TypeRequest, BothFormsAreAnsweredAndStartThePollTimer) {
@@ -61,12 +51,6 @@ TEST(TypeRequest, PollTimerStartsEvenWhenTheAnswerCannotBeSent) {
   EXPECT_TRUE(p.window.pollTimerEnabled);
 }
 
-TEST(SwitcherType, WellFormedReportIsStored) {
-  Panel p;
-  p.comm.ProcessSwitcherType(Bytes({0xE5, 0x01, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x07, 0xFF}));
-  EXPECT_EQ(p.v.SwitcherType, 133);
-}
-
 TEST(SwitcherType, MalformedReportsChangeNothing) {
   for (const std::string& report : {
            Bytes({0xE5, 0x02, 0x00, 0x00, 0x05, 0x01, 0x00, 0x00, 0x08, 0xFF}),  // byte 1
@@ -76,9 +60,9 @@ TEST(SwitcherType, MalformedReportsChangeNothing) {
            std::string(),
        }) {
     Panel p;
-    p.v.SwitcherType = 7;
+    p.vars.SwitcherType = 7;
     p.comm.ProcessSwitcherType(report);
-    EXPECT_EQ(p.v.SwitcherType, 7);
+    EXPECT_EQ(p.vars.SwitcherType, 7);
     EXPECT_TRUE(p.log.reports.empty());
   }
 }
@@ -89,9 +73,9 @@ TEST(ShowConnection, UpAsksForTheNameTablesThenShowsTheLink) {
   EXPECT_EQ(p.socket.writes,
             std::vector<std::string>{Bytes(
                 {0xF2, 0x00, 0x02, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0xFF})});
-  EXPECT_EQ(p.v.SwitcherConnected, kTrue);
-  EXPECT_EQ(p.v.InfoRequestFlags, 256);
-  EXPECT_EQ(p.v.InfoRequestFlags2, 1);
+  EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
+  EXPECT_EQ(p.vars.InfoRequestFlags, 256);
+  EXPECT_EQ(p.vars.InfoRequestFlags2, 1);
 
   p.comm.ShowConnection(kTrue);  // no guard of its own: asks again
   EXPECT_EQ(p.socket.writes.size(), 2u);
@@ -102,16 +86,16 @@ TEST(ShowConnection, LinkIsShownUpEvenWhenTheRequestCannotBeSent) {
   p.socket.connected = false;
   p.comm.ShowConnection(kTrue);
   EXPECT_TRUE(p.socket.writes.empty());
-  EXPECT_EQ(p.v.SwitcherConnected, kTrue);
-  EXPECT_EQ(p.v.InfoRequestFlags, 256);
+  EXPECT_EQ(p.vars.SwitcherConnected, kTrue);
+  EXPECT_EQ(p.vars.InfoRequestFlags, 256);
 }
 
 TEST(ShowConnection, AnythingButExactlyTrueShowsTheLinkDownAndSendsNothing) {
   for (Flag16 flag : {kFalse, Flag16{1}}) {
     Panel p;
-    p.v.SwitcherConnected = kTrue;
+    p.vars.SwitcherConnected = kTrue;
     p.comm.ShowConnection(flag);
-    EXPECT_EQ(p.v.SwitcherConnected, kFalse);
+    EXPECT_EQ(p.vars.SwitcherConnected, kFalse);
     EXPECT_TRUE(p.socket.writes.empty());
   }
 }

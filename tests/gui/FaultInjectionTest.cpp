@@ -11,25 +11,30 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "app/frmMain.h"
 #include "setup/Procedures.h"
+#include "support/Bytes.h"
 #include "support/Fakes.h"
 #include "support/GuiHelpers.h"
+#include "support/IniText.h"
+#include "support/PanelTest.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -50,9 +55,6 @@ constexpr qint64 kMemoryAllowanceKiB = 64 * 1024;
 constexpr qint64 kUiFrozenMs = 2000;
 constexpr int kProbeIntervalMs = 10;
 constexpr qint64 kReconnectDeadlineMs = 10000;
-// Bytes the test server keeps queued in its socket while it streams: the stream goes as fast
-// as the panel reads, without piling up in the test's own memory.
-constexpr qint64 kServerQueuedBytes = 256 * 1024;
 constexpr int kStreamChunk = 64 * 1024;
 
 constexpr char kPoll = '\xF5';
@@ -64,14 +66,10 @@ int EnvValue(const char* name, int fallback) {
   return ok && value > 0 ? value : fallback;
 }
 
-QByteArray Hex(const char* text) {
-  return QByteArray::fromHex(text);
-}
-
 // Channel reports for source 3 on console 5 (wire numbers 2 and 4), the channel the
 // configuration below selects.
-const QByteArray kReportOn = Hex("D67F00010200040001 07FF");
-const QByteArray kReportOff = Hex("D67F00010200040000 06FF");
+const std::string kReportOn = Hex("D67F00010200040001 07FF");
+const std::string kReportOff = Hex("D67F00010200040000 06FF");
 
 void Figure(const std::string& text) {
   std::cout << "FIGURE: " << text << std::endl;
@@ -161,132 +159,22 @@ class UiWatch : public QObject {
   bool peakResettable_ = false;
 };
 
-// A Server Module that misbehaves on request. It listens on 127.0.0.1, takes the newest
-// connection as its peer, counts the polls (F5) and poll answers (F4) the panel sends, and can
-// stream bytes to the panel as fast as the panel reads them. It never answers the panel's polls.
-class FaultServer : public QObject {
- public:
-  FaultServer() {
-    QObject::connect(&server, &QTcpServer::newConnection, this, [this] { Accept(); });
-  }
-
-  bool Listen(quint16 port = 0) { return server.listen(QHostAddress::LocalHost, port); }
-  quint16 Port() const { return server.serverPort(); }
-
-  // Stops listening and drops every connection: from now on connections are refused.
-  void GoDown() {
-    server.close();
-    for (const QPointer<QTcpSocket>& socket : accepted) {
-      if (socket) socket->abort();
-    }
-  }
-
-  void Send(const QByteArray& bytes) {
-    if (peer) peer->write(bytes);
-  }
-
-  // Streams to the peer what next() hands out, until it hands out an empty array.
-  void Stream(std::function<QByteArray()> next) {
-    next_ = std::move(next);
-    streaming_ = true;
-    QObject::connect(peer, &QTcpSocket::bytesWritten, this, [this] { Refill(); });
-    Refill();
-  }
-  bool Streaming() const { return streaming_; }
-  void StopStream() {
-    streaming_ = false;
-    next_ = nullptr;
-    if (peer) QObject::disconnect(peer, &QTcpSocket::bytesWritten, this, nullptr);
-  }
-
-  QTcpServer server;
-  QList<QPointer<QTcpSocket>> accepted;
-  QPointer<QTcpSocket> peer;
-  int connections = 0;
-  bool readIncoming = true;   // false: accepts and then never reads (half-open)
-  bool hangUpAtOnce = false;  // true: closes every connection as soon as it is accepted
-  qint64 pollsFromPanel = 0;
-  qint64 answersFromPanel = 0;
-  QElapsedTimer sinceAccept;  // since the newest connection was accepted
-  qint64 heldMs = -1;         // how long the panel kept its last closed connection open
-  QByteArray unreadAtClose;   // what a half-open connection was sent and never read
-
- private:
-  void Accept() {
-    while (QTcpSocket* next = server.nextPendingConnection()) {
-      ++connections;
-      accepted.append(next);
-      peer = next;
-      sinceAccept.start();
-      if (hangUpAtOnce) {
-        next->abort();
-        continue;
-      }
-      if (readIncoming) {
-        QObject::connect(next, &QTcpSocket::readyRead, this, [this, next] {
-          const QByteArray bytes = next->readAll();
-          pollsFromPanel += bytes.count(kPoll);
-          answersFromPanel += bytes.count(kPollAnswer);
-        });
-      }
-      QObject::connect(next, &QTcpSocket::disconnected, this, [this, next] {
-        heldMs = sinceAccept.elapsed();
-        if (!readIncoming && next->isOpen()) unreadAtClose = next->readAll();
-      });
-    }
-  }
-
-  void Refill() {
-    if (!streaming_ || !peer) return;
-    while (peer->bytesToWrite() < kServerQueuedBytes) {
-      const QByteArray chunk = next_();
-      if (chunk.isEmpty()) {
-        StopStream();
-        return;
-      }
-      peer->write(chunk);
-    }
-  }
-
-  std::function<QByteArray()> next_;
-  bool streaming_ = false;
-};
-
 // Input 3 on console 5, the given poll timing, the server on this machine.
-QByteArray Ini(quint16 port, int refreshRate, int timeOut) {
-  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
-         "\r\nCONFIG\r\nInput=3\r\nConsole=5\r\nStay On Top=No\r\nRefresh Rate=" +
-         QByteArray::number(refreshRate) + "\r\nTime Out=" + QByteArray::number(timeOut) +
-         "\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
+std::string Ini(quint16 port, int refreshRate, int timeOut) {
+  IniSettings settings = LoopbackSettings(port);
+  settings.refreshRate = refreshRate;
+  settings.timeOut = timeOut;
+  return IniText(settings);
 }
 
-int ReportLines(const QByteArray& log) {
-  return static_cast<int>(log.count(": Error # "));
+int ReportLines(const std::string& log) {
+  return static_cast<int>(Count(log, ": Error # "));
 }
 
-// Runs the event loop for as long as a fault lasts.
-void RunEventLoopFor(int ms) {
-  RunEventLoopUntil([] { return false; }, ms);
-}
-
-class FaultInjection : public ::testing::Test {
+class FaultInjection : public PanelTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(server.Listen()); }
   // A stream cut short by a failed assertion must not outlive what it reads from.
   void TearDown() override { server.StopStream(); }
-
-  void StartPanel(const QByteArray& ini) {
-    folder.Write("qevntpnl.ini", ini);
-    window = std::make_unique<frmMain>(folder.Path());
-    window->Form_Load();
-    window->show();
-  }
-
-  bool LinkUp(int timeoutMs = 5000) {
-    return RunEventLoopUntil(
-        [&] { return window->vars().SocketConnected == kTrue && server.peer != nullptr; },
-        timeoutMs);
-  }
 
   // A new connection, accepted after `connectionsBefore`, is up on both sides.
   bool LinkUpAgain(int connectionsBefore, int timeoutMs = 5000) {
@@ -297,20 +185,56 @@ class FaultInjection : public ::testing::Test {
         timeoutMs);
   }
 
-  QPushButton* Button(const char* name) {
-    return window->findChild<QPushButton*>(QLatin1String(name));
+  struct Flood {
+    qint64 sentBytes = 0;
+    qint64 polls = 0;
+    qint64 answeredDuring = 0;
+    qint64 panelPollsDuring = 0;
+    qint64 ms = 0;
+  };
+
+  // Streams to the panel, as fast as it reads, what chunkAt(bytes sent so far) hands out, until
+  // it hands out nothing or `seconds` (when given) have passed.
+  Flood StreamFlood(const std::function<std::string(qint64)>& chunkAt, int timeoutMs,
+                    int seconds = 0) {
+    Flood flood;
+    const qint64 answersBefore = server.answers;
+    const qint64 panelPollsBefore = server.polls;
+    QElapsedTimer clock;
+    clock.start();
+    server.Stream([&]() -> std::string {
+      if (seconds > 0 && clock.elapsed() >= seconds * 1000LL) return {};
+      const std::string chunk = chunkAt(flood.sentBytes);
+      flood.sentBytes += static_cast<qint64>(chunk.size());
+      flood.polls += std::count(chunk.begin(), chunk.end(), kPoll);
+      return chunk;
+    });
+    EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, timeoutMs));
+    flood.ms = clock.elapsed();
+    flood.answeredDuring = server.answers - answersBefore;
+    flood.panelPollsDuring = server.polls - panelPollsBefore;
+    return flood;
+  }
+
+  // A report for the chosen channel, sent now behind whatever the panel has still to decode,
+  // shows on ON: everything before it is decoded. Grabbing the button is slow, so it is looked
+  // at only once the backlog is nearly through.
+  bool ReportShows(int timeoutMs = 5000) {
+    server.Send(kReportOn);
+    QPushButton* on = Child<QPushButton>("cmdOn");
+    return RunEventLoopUntil(
+        [&] {
+          return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
+        },
+        timeoutMs);
   }
 
   // The server polls and the panel must answer, however long that takes within bounds.
   bool PollIsAnswered(int timeoutMs = 5000) {
-    const qint64 before = server.answersFromPanel;
-    server.Send(QByteArray(1, kPoll));
-    return RunEventLoopUntil([&] { return server.answersFromPanel > before; }, timeoutMs);
+    const qint64 before = server.answers;
+    server.Send(std::string(1, kPoll));
+    return RunEventLoopUntil([&] { return server.answers > before; }, timeoutMs);
   }
-
-  TestFolder folder;
-  FaultServer server;
-  std::unique_ptr<frmMain> window;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -319,14 +243,14 @@ class FaultInjection : public ::testing::Test {
 TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
   StartPanel(Ini(server.Port(), 1, 20));
   ASSERT_TRUE(LinkUp());
-  QPushButton* on = Button("cmdOn");
-  QPushButton* off = Button("cmdOff");
+  QPushButton* on = Child<QPushButton>("cmdOn");
+  QPushButton* off = Child<QPushButton>("cmdOff");
 
   // Cut after the command byte, in the middle, and just before the EOM; the reports alternate
   // so each completed one shows on a button.
   struct Cut {
     int at;
-    const QByteArray* report;
+    const std::string* report;
     QPushButton* lit;
     int red, green, blue;
   };
@@ -335,7 +259,7 @@ TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
                       {10, &kReportOn, on, 192, 255, 255}};
   for (const Cut& cut : cuts) {
     const int connectionsBefore = server.connections;
-    server.Send(cut.report->left(cut.at));
+    server.Send(cut.report->substr(0, cut.at));
     server.peer->disconnectFromHost();
     ASSERT_TRUE(RunEventLoopUntil([&] { return window->vars().SocketConnected == kFalse; }));
     QElapsedTimer reconnect;
@@ -345,7 +269,7 @@ TEST_F(FaultInjection, AMessageCutByAClosedLinkIsCompletedOnTheNextConnection) {
     EXPECT_FALSE(Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue))
         << "half a report changed the button, cut at " << cut.at;
 
-    server.Send(cut.report->mid(cut.at));
+    server.Send(cut.report->substr(cut.at));
     const bool recoloured =
         RunEventLoopUntil([&] { return Near(FaceColour(*cut.lit), cut.red, cut.green, cut.blue); });
     EXPECT_TRUE(recoloured) << "cut at " << cut.at << ": " << Describe(FaceColour(*cut.lit));
@@ -368,10 +292,10 @@ TEST_F(FaultInjection, AHalfOpenServerIsTimedOutAndConnectedAgain) {
 
   ASSERT_TRUE(RunEventLoopUntil([&] { return server.connections == 2; }, 10000));
   const qint64 heldMs = server.heldMs;
-  EXPECT_EQ(server.unreadAtClose.toHex(' '), "f5 f5 f5") << "three polls, then the time-out";
+  EXPECT_EQ(server.unreadAtClose, "\xF5\xF5\xF5") << "three polls, then the time-out";
   EXPECT_TRUE(LinkUp());
   Figure("half-open: server accepted, never read or answered; panel sent " +
-         std::to_string(server.unreadAtClose.count(kPoll)) + " polls, closed the link after " +
+         std::to_string(Count(server.unreadAtClose, "\xF5")) + " polls, closed the link after " +
          std::to_string(heldMs) + " ms (Refresh Rate 1, Time Out 2) and connected again");
 }
 
@@ -380,8 +304,8 @@ TEST_F(FaultInjection, AHalfOpenServerIsTimedOutAndConnectedAgain) {
 
 // Data bytes 0x01..0x7F over and over; with withPolls, every mebibyte starts with the server's
 // poll F5.
-QByteArray DataBytes(bool withPolls, qint64 offset) {
-  QByteArray chunk(kStreamChunk, '\0');
+std::string DataBytes(bool withPolls, qint64 offset) {
+  std::string chunk(kStreamChunk, '\0');
   for (int i = 0; i < kStreamChunk; ++i) chunk[i] = static_cast<char>(1 + (offset + i) % 127);
   if (withPolls && offset % (1024 * 1024) == 0) chunk[0] = kPoll;
   return chunk;
@@ -389,35 +313,12 @@ QByteArray DataBytes(bool withPolls, qint64 offset) {
 
 class EndlessData : public FaultInjection {
  protected:
-  struct Result {
-    qint64 sentBytes = 0;
-    qint64 polls = 0;
-    qint64 answeredDuring = 0;
-    qint64 panelPollsDuring = 0;
-    qint64 ms = 0;
-  };
-
   // Streams `megabytes` of what chunkAt(offset) gives to the panel, as fast as it reads.
-  Result Flood(int megabytes, const std::function<QByteArray(qint64)>& chunkAt) {
-    Result result;
-    const qint64 total = static_cast<qint64>(megabytes) * 1024 * 1024;
-    const qint64 answersBefore = server.answersFromPanel;
-    const qint64 panelPollsBefore = server.pollsFromPanel;
-    QElapsedTimer clock;
-    clock.start();
-    server.Stream([&]() -> QByteArray {
-      if (result.sentBytes >= total) return {};
-      const QByteArray chunk = chunkAt(result.sentBytes);
-      result.sentBytes += chunk.size();
-      result.polls += chunk.count(kPoll);
-      return chunk;
-    });
+  Flood FloodOf(int megabytes, const std::function<std::string(qint64)>& chunkAt) {
+    const qint64 total = megabytes * 1024LL * 1024LL;
     // At most a few hundred MB/s and at least a few MB/s on loopback: a generous bound.
-    EXPECT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, 60000 + megabytes * 1000));
-    result.ms = clock.elapsed();
-    result.answeredDuring = server.answersFromPanel - answersBefore;
-    result.panelPollsDuring = server.pollsFromPanel - panelPollsBefore;
-    return result;
+    return StreamFlood([&](qint64 sent) { return sent < total ? chunkAt(sent) : std::string(); },
+                       60000 + megabytes * 1000);
   }
 
   // The server answers no polls while it floods; a long Time Out keeps the link up, so what is
@@ -434,13 +335,13 @@ class EndlessData : public FaultInjection {
 
 TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
   watch.Start();
-  const qint64 answersBefore = server.answersFromPanel;
-  const Result flood = Flood(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
+  const qint64 answersBefore = server.answers;
+  const Flood flood = FloodOf(megabytes_, [](qint64 offset) { return DataBytes(true, offset); });
   ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
-  EXPECT_TRUE(RunEventLoopUntil(
-      [&] { return server.answersFromPanel - answersBefore == flood.polls; }, 10000))
-      << server.answersFromPanel - answersBefore << " of " << flood.polls << " polls answered";
-  const qint64 answered = server.answersFromPanel - answersBefore;
+  EXPECT_TRUE(
+      RunEventLoopUntil([&] { return server.answers - answersBefore == flood.polls; }, 10000))
+      << server.answers - answersBefore << " of " << flood.polls << " polls answered";
+  const qint64 answered = server.answers - answersBefore;
   watch.Stop();
 
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
@@ -458,17 +359,15 @@ TEST_F(EndlessData, DataBytesKeepMemoryBoundedAndThePollsInThemAnswered) {
 TEST_F(EndlessData, AMessageThatNeverEndsKeepsMemoryBoundedAndThePanelDecodingAfter) {
   watch.Start();
   // A channel report that starts and never reaches its EOM.
-  const Result flood = Flood(megabytes_, [](qint64 offset) {
-    QByteArray chunk = DataBytes(false, offset);
+  const Flood flood = FloodOf(megabytes_, [](qint64 offset) {
+    std::string chunk = DataBytes(false, offset);
     if (offset == 0) chunk[0] = '\xD6';
     return chunk;
   });
   ASSERT_EQ(flood.sentBytes, megabytes_ * 1024LL * 1024LL);
   const bool answered = PollIsAnswered();
   watch.Stop();
-  server.Send(kReportOn);
-  QPushButton* on = Button("cmdOn");
-  const bool decoded = RunEventLoopUntil([&] { return Near(FaceColour(*on), 192, 255, 255); });
+  const bool decoded = ReportShows();
 
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_TRUE(answered) << "a poll after the flood";
@@ -604,53 +503,39 @@ TEST_F(FaultInjection, AGarbageFloodNeverBlocksTheWindowAndPollsGoOn) {
 
   UiWatch watch;
   watch.Start();
-  qint64 sent = 0;
-  qint64 polls = 0;
-  const qint64 answersBefore = server.answersFromPanel;
-  QElapsedTimer clock;
-  clock.start();
-  server.Stream([&]() -> QByteArray {
-    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
-    QByteArray chunk(kStreamChunk, '\0');
+  const qint64 answersBefore = server.answers;
+  const auto randomChunk = [&](qint64) {
+    std::string chunk(kStreamChunk, '\0');
     for (int i = 0; i < kStreamChunk; i += 4) {
       const std::uint32_t word = random();
       for (int k = 0; k < 4; ++k) chunk[i + k] = static_cast<char>((word >> (8 * k)) & 0xFF);
     }
-    sent += chunk.size();
-    polls += chunk.count(kPoll);
     return chunk;
-  });
-  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
-  const qint64 floodMs = clock.elapsed();
-  const qint64 answeredDuring = server.answersFromPanel - answersBefore;
+  };
+  const Flood flood = StreamFlood(randomChunk, floodSeconds * 1000 + 10000, floodSeconds);
+  ASSERT_FALSE(server.Streaming());
 
   // The flood may end inside a message; a whole report after it cuts that off, which releases
   // any poll still waiting behind it. Once the report shows, everything before it is decoded.
   ASSERT_EQ(window->vars().SelectedSource, 3) << "the garbage reached the operator's choice";
   ASSERT_EQ(window->vars().SelectedConsole, 5);
-  server.Send(kReportOn);
-  QPushButton* on = Button("cmdOn");
-  EXPECT_TRUE(RunEventLoopUntil(
-      [&] {
-        return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
-      },
-      30000))
-      << "a whole report after the flood is decoded";
+  EXPECT_TRUE(ReportShows(30000)) << "a whole report after the flood is decoded";
   // A panel that falls behind a flood drops the oldest of its backlog, and the polls in it: how
   // many it answered is a figure. What must hold is that it answers once the flood is over, and
   // by then every earlier answer has arrived too.
   EXPECT_TRUE(PollIsAnswered()) << "a poll after the flood";
-  const qint64 answered = server.answersFromPanel - answersBefore - 1;
+  const qint64 answered = server.answers - answersBefore - 1;
   watch.Stop();
 
   EXPECT_LE(watch.WorstLateMs(), kUiFrozenMs) << "the window froze";
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_EQ(server.connections, 1) << "the link stayed up";
-  Figure("garbage flood: " + Megabytes(sent / 1024) + " of random bytes (seed " +
-         std::to_string(kSeed) + ") in " + Seconds(floodMs) + ", " + std::to_string(polls) +
-         " server polls in it, " + std::to_string(answeredDuring) + " answered during the flood, " +
-         std::to_string(answered) + " in all (" + std::to_string(polls - answered) +
-         " shed); UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; " +
+  Figure("garbage flood: " + Megabytes(flood.sentBytes / 1024) + " of random bytes (seed " +
+         std::to_string(kSeed) + ") in " + Seconds(flood.ms) + ", " + std::to_string(flood.polls) +
+         " server polls in it, " + std::to_string(flood.answeredDuring) +
+         " answered during the flood, " + std::to_string(answered) + " in all (" +
+         std::to_string(flood.polls - answered) + " shed); UI thread worst lateness " +
+         std::to_string(watch.WorstLateMs()) + " ms; " +
          std::to_string(ReportLines(folder.Read("Errorlog.txt"))) +
          " log lines (reports whose checksum happened to match); " + watch.MemoryFigure());
 }
@@ -682,22 +567,15 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   const int floodSeconds = EnvValue("QEV_FAULT_FLOOD_SECONDS", kDefaultFloodSeconds);
   StartPanel(Ini(server.Port(), 1, 3600));
   ASSERT_TRUE(LinkUp());
-  const QByteArray message = Hex(costly.hex);
-  QByteArray block;
+  const std::string message = Hex(costly.hex);
+  std::string block;
   while (block.size() < kStreamChunk) block += message;
 
   UiWatch watch;
   watch.Start();
-  qint64 sent = 0;
-  QElapsedTimer clock;
-  clock.start();
-  server.Stream([&]() -> QByteArray {
-    if (clock.elapsed() >= floodSeconds * 1000LL) return {};
-    sent += block.size();
-    return block;
-  });
-  ASSERT_TRUE(RunEventLoopUntil([&] { return !server.Streaming(); }, floodSeconds * 1000 + 10000));
-  const qint64 floodMs = clock.elapsed();
+  const Flood flood =
+      StreamFlood([&](qint64) { return block; }, floodSeconds * 1000 + 10000, floodSeconds);
+  ASSERT_FALSE(server.Streaming());
   const std::size_t backlog = window->vars().ReceiveBuffer.size();
   EXPECT_LE(backlog, static_cast<std::size_t>(kMaxMessageLength));
   EXPECT_TRUE(RunEventLoopUntil([&] { return window->vars().ReceiveBuffer.size() < backlog; }))
@@ -707,22 +585,12 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   const bool waitForDrain = EnvValue("QEV_FAULT_DRAIN", 0) != 0;
   QElapsedTimer drain;
   drain.start();
-  bool decoded = false;
-  if (waitForDrain) {
-    server.Send(kReportOn);
-    QPushButton* on = Button("cmdOn");
-    // Grabbing the button is slow: only look once the backlog is nearly through.
-    decoded = RunEventLoopUntil(
-        [&] {
-          return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
-        },
-        300000);
-  }
+  const bool decoded = waitForDrain && ReportShows(300000);
   const qint64 drainMs = drain.elapsed();
   const bool answered = decoded && PollIsAnswered();
   watch.Stop();
 
-  const QByteArray log = folder.Read("Errorlog.txt");
+  const std::string log = folder.Read("Errorlog.txt");
   EXPECT_LE(watch.WorstLateMs(), kUiFrozenMs) << "the window froze";
   EXPECT_LE(watch.PeakKiB() - watch.StartKiB(), kMemoryAllowanceKiB) << watch.MemoryFigure();
   EXPECT_EQ(decoded, waitForDrain) << "a report behind the backlog";
@@ -734,7 +602,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
                   " ms, a poll then " + (answered ? "answered" : "NOT answered");
   }
   Figure(std::string("flood of ") + costly.name + " (" + costly.hex + ", each " + costly.cost +
-         "): " + Megabytes(sent / 1024) + " in " + Seconds(floodMs) +
+         "): " + Megabytes(flood.sentBytes / 1024) + " in " + Seconds(flood.ms) +
          "; UI thread worst lateness " + std::to_string(watch.WorstLateMs()) + " ms; backlog " +
          Megabytes(static_cast<qint64>(backlog) / 1024) + " after it, a report behind it " +
          drainFigure + "; log " + std::to_string(log.size()) + " bytes; " + watch.MemoryFigure());
@@ -748,10 +616,10 @@ INSTANTIATE_TEST_SUITE_P(Messages, CostlyFlood, ::testing::ValuesIn(kCostly),
 // permissions: a directory stands where the temporary file must go.
 
 TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInMemory) {
-  const QByteArray original = Ini(server.Port(), 1, 20);
+  const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
 
@@ -759,20 +627,20 @@ TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInM
 
   const bool whole = folder.Read("qevntpnl.ini") == original;
   EXPECT_TRUE(whole) << "the old file was touched";
-  const QByteArray log = folder.Read("Errorlog.txt");
-  EXPECT_EQ(ReportLines(log), 1) << log.toStdString();
-  EXPECT_EQ(log.count("File Error"), 1);
-  EXPECT_EQ(log.count("Error Writing ini File: Error # "), 1);
+  const std::string log = folder.Read("Errorlog.txt");
+  EXPECT_EQ(ReportLines(log), 1) << log;
+  EXPECT_EQ(Count(log, "File Error"), 1u);
+  EXPECT_EQ(Count(log, "Error Writing ini File: Error # "), 1u);
   EXPECT_EQ(window->vars().SelectedSource, 7);
 
   // With the way clear, the next close saves what the operator chose.
-  ASSERT_TRUE(QDir(folder.dir.path()).rmdir("qevntpnl.ini.tmp"));
+  ASSERT_TRUE(fs::remove(folder.File("qevntpnl.ini.tmp")));
   window->show();
   window->close();
-  const QByteArray saved = folder.Read("qevntpnl.ini");
-  const bool kept = saved.contains("\r\nInput=7\r\nConsole=12\r\n");
-  EXPECT_TRUE(kept) << saved.toStdString();
-  EXPECT_EQ(saved.count("\r\n"), 13);
+  const std::string saved = folder.Read("qevntpnl.ini");
+  const bool kept = Contains(saved, "\r\nInput=7\r\nConsole=12\r\n");
+  EXPECT_TRUE(kept) << saved;
+  EXPECT_EQ(Count(saved, "\r\n"), 13u);
   EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
   Figure(
       "unwritable configuration: closing with a directory in the temporary file's place "
@@ -784,21 +652,26 @@ TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInM
 }
 
 TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
-  const QByteArray original = Ini(server.Port(), 1, 20);
+  const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  QDir dir(folder.dir.path());
-  ASSERT_TRUE(dir.mkdir("qevntpnl.ini.tmp"));
-  ASSERT_TRUE(dir.mkdir("Errorlog.txt"));
-  const QStringList before = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
+  ASSERT_TRUE(fs::create_directory(folder.File("Errorlog.txt")));
+  const auto entries = [&] {
+    std::set<fs::path> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path())) {
+      names.insert(entry.path().filename());
+    }
+    return names;
+  };
+  const std::set<fs::path> before = entries();
 
   window->close();
 
   const bool whole = folder.Read("qevntpnl.ini") == original;
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(whole) << "the old file was touched";
-  EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before)
-      << "no archive or stray file";
+  EXPECT_EQ(entries(), before) << "no archive or stray file";
   Figure(std::string("unwritable configuration and error log: the window closed, no crash; ") +
          "the failed report of the failed write was dropped, not repeated; the old file " +
          (whole ? "stayed whole" : "WAS CHANGED"));
@@ -808,9 +681,9 @@ TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
 // Damaged configuration files: the panel starts, uses what it can, and never loses the file
 // until a complete new one replaces it.
 
-QByteArray Junk(int size, unsigned seed) {
+std::string Junk(int size, unsigned seed) {
   std::mt19937 random(seed);
-  QByteArray junk(size, '\0');
+  std::string junk(static_cast<std::size_t>(size), '\0');
   // A double quote opens an entry that runs to the next quote, across line ends: the junk
   // leaves quotes out so the usable lines after it stay reachable.
   for (char& byte : junk) {
@@ -820,14 +693,14 @@ QByteArray Junk(int size, unsigned seed) {
   return junk;
 }
 
-QByteArray Usable(quint16 port) {
-  return "\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
+std::string Usable(quint16 port) {
+  return "\r\nIP Address=127.0.0.1\r\nIP Port=" + std::to_string(port) +
          "\r\nInput=3\r\nConsole=5\r\n";
 }
 
 struct DamagedIni {
   const char* name;
-  QByteArray (*content)(quint16 port);
+  std::string (*content)(quint16 port);
   bool namesServer;  // holds a usable address and port: the panel must connect
   bool readFails;    // reading gives up part-way: logged, and no connection is started
 };
@@ -839,28 +712,28 @@ const DamagedIni kDamaged[] = {
      false},
     {"TenMegabytes",
      [](quint16 port) {
-       return "IP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) + "\r\n" +
-              QByteArray(10 * 1024 * 1024, 'Z') + "\r\nInput=3\r\nConsole=5\r\n";
+       return "IP Address=127.0.0.1\r\nIP Port=" + std::to_string(port) + "\r\n" +
+              std::string(10 * 1024 * 1024, 'Z') + "\r\nInput=3\r\nConsole=5\r\n";
      },
      true, false},
     {"ValuesOutOfRange",
      [](quint16 port) {
        return "IP Port=-5\r\nInput=99999\r\nConsole=-40000\r\nRefresh Rate=0\r\nTime "
               "Out=999999\r\nStay On Top=yes\r\nIP Address=127.0.0.1\r\nIP Port=" +
-              QByteArray::number(port) + "\r\n";
+              std::to_string(port) + "\r\n";
      },
      true, false},
     {"PasswordThatCannotBeUnscrambled",
-     [](quint16 port) { return Usable(port) + "Password=" + QByteArray(1, '\0') + "\r\n"; }, false,
+     [](quint16 port) { return Usable(port) + "Password=" + std::string(1, '\0') + "\r\n"; }, false,
      true},
     {"NoLineEnds",
      [](quint16 port) {
-       return "IP Address=127.0.0.1,IP Port=" + QByteArray::number(port) + ",Input=3,Console=5";
+       return "IP Address=127.0.0.1,IP Port=" + std::to_string(port) + ",Input=3,Console=5";
      },
      true, false},
     {"CarriageReturnsOnly",
      [](quint16 port) {
-       return "[CONFIGURATION]\rSETUP\rIP Address=127.0.0.1\rIP Port=" + QByteArray::number(port) +
+       return "[CONFIGURATION]\rSETUP\rIP Address=127.0.0.1\rIP Port=" + std::to_string(port) +
               "\rInput=3\rConsole=5";
      },
      true, false},
@@ -875,7 +748,7 @@ class DamagedConfiguration : public FaultInjection,
 
 TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClose) {
   const DamagedIni& damage = GetParam();
-  const QByteArray original = damage.content(server.Port());
+  const std::string original = damage.content(server.Port());
   UiWatch watch;
   watch.Start();
   QElapsedTimer load;
@@ -889,11 +762,11 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
   if (damage.namesServer) {
     EXPECT_TRUE(LinkUp()) << "the usable lines were not used";
     EXPECT_EQ(v.SelectedSource == 3 && v.SelectedConsole == 5,
-              original.contains("Input=3") && original.contains("Console=5"));
+              Contains(original, "Input=3") && Contains(original, "Console=5"));
   }
   if (damage.readFails) {
     EXPECT_FALSE(window->pollTimer().isActive());
-    EXPECT_EQ(folder.Read("Errorlog.txt").count("Error Loading Form"), 1);
+    EXPECT_EQ(Count(folder.Read("Errorlog.txt"), "Error Loading Form"), 1u);
   } else {
     EXPECT_EQ(ReportLines(folder.Read("Errorlog.txt")), 0);
     EXPECT_EQ(window->pollTimer().interval(), v.RefreshRate * 20);
@@ -911,23 +784,18 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
 
   // The file given is replaced only by a complete new one, which gives back the settings the
   // panel ran with.
-  const QByteArray saved = folder.Read("qevntpnl.ini");
-  const bool complete = saved.startsWith("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
-                        saved.endsWith("\r\n") && saved.count("\r\n") == 13;
-  ASSERT_TRUE(complete) << saved.left(200).toStdString();
+  const std::string saved = folder.Read("qevntpnl.ini");
+  const bool complete = saved.starts_with("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
+                        saved.ends_with("\r\n") && Count(saved, "\r\n") == 13;
+  ASSERT_TRUE(complete) << saved.substr(0, 200);
   EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
   Variables r;
-  r.AppFolder = folder.Path();
+  r.AppFolder = folder.WithSeparator();
   FakeWindow fake;
   ASSERT_TRUE(ReadIniFile(r, fake, fake));
-  // An address left empty is read back as this machine.
-  EXPECT_EQ(r.ServerAddress, v.ServerAddress.empty() ? "127.0.0.1" : v.ServerAddress);
-  EXPECT_EQ(r.ServerPort, v.ServerPort);
-  EXPECT_EQ(r.SelectedSource, v.SelectedSource);
-  EXPECT_EQ(r.SelectedConsole, v.SelectedConsole);
-  EXPECT_EQ(r.RefreshRate, v.RefreshRate);
-  EXPECT_EQ(r.TimeOut, v.TimeOut);
-  EXPECT_EQ(r.StayOnTopMode, v.StayOnTopMode);
+  IniSettings ran = SettingsOf(v);
+  if (ran.address.empty()) ran.address = "127.0.0.1";  // an empty one is read as this machine
+  EXPECT_EQ(SettingsOf(r), ran);
 
   Figure(std::string("damaged configuration ") + damage.name + ": " +
          std::to_string(original.size()) + " bytes, loaded in " + std::to_string(loadMs) +

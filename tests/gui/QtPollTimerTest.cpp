@@ -5,9 +5,8 @@
 #include <string>
 
 #include "app/QtPollTimer.h"
-#include "protocol/TCPComm.h"
-#include "support/Fakes.h"
-#include "support/GuiHelpers.h"
+#include "support/Rig.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -20,12 +19,7 @@ class PollWindow : public FakeWindow {
   QtPollTimer* timer = nullptr;
 };
 
-struct Link {
-  Variables vars;
-  FakeSocket socket;
-  PollWindow window;
-  RecordingReporter log;
-  TCPComm comm{vars, socket, window, window, log};
+struct Link : BasicRig<FakeSocket, PollWindow> {
   QtPollTimer timer;
 
   explicit Link(QtPollTimer::Clock clock = nullptr) : timer(comm, std::move(clock)) {
@@ -39,18 +33,13 @@ struct Link {
     return static_cast<int>(std::count(socket.calls.begin(), socket.calls.end(), call));
   }
   int Connects() const { return Calls("connect"); }
-  void ComeUp() {
-    socket.connected = true;
-    comm.scktSwitcher_Connect();
-  }
 };
 
 TEST(SleepingPollTimer, PollsEveryPollIntervalTicksWhileTheLinkIsUp) {
   Link link;
   link.vars.PollInterval = 40;  // a poll every 40 ticks of 2 ms: every 80 ms
   link.vars.TimeOut = 3600;
-  link.socket.connected = true;
-  link.comm.scktSwitcher_Connect();
+  link.ComeUp();
   link.timer.setInterval(2);
   QElapsedTimer elapsed;
   elapsed.start();
@@ -63,33 +52,15 @@ TEST(SleepingPollTimer, PollsEveryPollIntervalTicksWhileTheLinkIsUp) {
   EXPECT_EQ(link.Connects(), 0);
 }
 
-TEST(SleepingPollTimer, ALinkThatGoesDownIsRetriedAtTheNextTickNotAtThePollMoment) {
-  Link link;
-  link.vars.PollInterval = 10000;  // the next poll moment is 10 s away
-  link.socket.connected = true;
-  link.comm.scktSwitcher_Connect();
-  link.timer.setInterval(1);
-  link.timer.start();
-  RunEventLoopUntil([] { return false; }, 50);
-
-  link.socket.connected = false;
-  link.comm.scktSwitcher_Close();
-  // A plain periodic timer would try again one tick later; the sleeping one must not wait for
-  // the poll moment it was sleeping towards.
-  EXPECT_TRUE(RunEventLoopUntil([&] { return link.Connects() > 0; }, 3000));
-  EXPECT_EQ(link.Polls(), 0);
-}
-
 TEST(SleepingPollTimer, CountingTicksCarryOverWhenTheLinkDrops) {
   Link link;
   link.vars.PollInterval = 1000;
-  link.socket.connected = true;
-  link.comm.scktSwitcher_Connect();
+  link.ComeUp();
   link.timer.setInterval(1);
   link.timer.start();
   QElapsedTimer elapsed;
   elapsed.start();
-  RunEventLoopUntil([] { return false; }, 120);
+  RunEventLoopFor(120);
   link.socket.connected = false;
   link.comm.scktSwitcher_Close();
   // The ticks slept through while up were counted before the link went down.
@@ -102,7 +73,7 @@ TEST(SleepingPollTimer, StoppedTimerDoesNothing) {
   link.timer.setInterval(1);
   link.timer.start();
   link.timer.stop();
-  RunEventLoopUntil([] { return false; }, 30);
+  RunEventLoopFor(30);
   EXPECT_EQ(link.Connects(), 0);
   EXPECT_FALSE(link.timer.isActive());
 }
@@ -149,7 +120,7 @@ TEST(SleepingPollTimer, AStallGivesOneLateTickInEveryLinkState) {
              ", PollTicks " + std::to_string(link.vars.PollTicks);
     };
     RunEventLoopUntil([&] { return after() == c.after; });
-    RunEventLoopUntil([] { return false; }, 5 * kPeriod);  // and nothing more comes
+    RunEventLoopFor(5 * kPeriod);  // and nothing more comes
     EXPECT_EQ(after(), c.after) << c.state;
   }
 }

@@ -1,20 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "protocol/QtSocketComponent.h"
-#include "setup/Failure.h"
+#include "support/FailureCode.h"
+#include "support/LoopbackServer.h"
+#include "support/Wait.h"
 
 namespace {
-
-constexpr int kWaitMs = 5000;
 
 enum class Kind { kConnected, kDataArrival, kDisconnected };
 
@@ -23,27 +21,13 @@ struct Event {
   int count;
 };
 
-std::string AllByteValues() {
-  std::string bytes;
-  for (int value = 0; value < 256; ++value) {
-    bytes.push_back(static_cast<char>(value));
-  }
-  return bytes;
-}
-
-// A loopback server in the test and the component under test, with every event recorded in
-// order. By default a data arrival is drained the way the panel does it: reads of the announced
-// length plus one, until a read takes nothing.
+// A loopback server and the component under test, with every event recorded in order. By
+// default a data arrival is drained the way the panel does it: reads of the announced length
+// plus one, until a read takes nothing.
 class QtSocketComponentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server_.listen(QHostAddress::LocalHost, 0));
-    QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
-      ++serverConnections_;
-      while (server_.hasPendingConnections()) {
-        peer_ = server_.nextPendingConnection();
-      }
-    });
+    ASSERT_TRUE(server_.Listen());
     QObject::connect(&socket_, &QtSocketComponent::Connected, &socket_, [this] {
       events_.push_back({Kind::kConnected, 0});
     });
@@ -56,7 +40,26 @@ class QtSocketComponentTest : public ::testing::Test {
         Drain(total);
       }
     });
+    // Every attempt shows on the inner socket as a move to ConnectingState.
+    QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &socket_,
+                     [this](QAbstractSocket::SocketState state) {
+                       attempts_ += state == QAbstractSocket::ConnectingState ? 1 : 0;
+                     });
+    QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &socket_,
+                     [this] { ++socketErrors_; });
   }
+
+  // Asks for a connect every 20 ms, as the poll timer of a panel at Refresh Rate 1 does.
+  void KeepAsking() {
+    QObject::connect(&ticker_, &QTimer::timeout, &ticker_, [this] {
+      ++ticks_;
+      EXPECT_EQ(socket_.Connect(), 0);
+    });
+    asking_.start();
+    ticker_.start(20);
+  }
+  // Asked at least ten times, over more than `ms`.
+  bool AskedFor(qint64 ms) const { return ticks_ >= 10 && asking_.hasExpired(ms); }
 
   void Drain(int announced) {
     std::vector<char> area(static_cast<size_t>(announced) + 1);
@@ -70,206 +73,128 @@ class QtSocketComponentTest : public ::testing::Test {
     }
   }
 
-  void AimAtServer() {
+  void AimAt(const LoopbackServer& server) {
     socket_.SetRemoteHost("127.0.0.1");
-    socket_.SetRemotePort(server_.serverPort());
+    socket_.SetRemotePort(server.Port());
   }
 
   void ConnectToServer() {
-    AimAtServer();
+    AimAt(server_);
     ASSERT_EQ(socket_.Connect(), 0);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return peer_ != nullptr; }, kWaitMs));
+    ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
+    ASSERT_TRUE(RunEventLoopUntil([this] { return server_.peer != nullptr; }));
   }
 
-  // Lets every event that is already due be handled, without waiting for anything.
-  static void HandlePendingEvents() {
-    for (int round = 0; round < 20; ++round) {
-      QCoreApplication::processEvents();
-    }
-  }
+  // Lets what is already on its way arrive: afterwards, nothing more is coming.
+  static void HandlePendingEvents() { RunEventLoopFor(50); }
 
   int Count(Kind kind) const {
-    int count = 0;
-    for (const Event& event : events_) {
-      count += event.kind == kind ? 1 : 0;
-    }
-    return count;
+    return static_cast<int>(std::count_if(
+        events_.begin(), events_.end(), [kind](const Event& event) { return event.kind == kind; }));
   }
 
   QTcpSocket* InnerSocket() { return socket_.findChild<QTcpSocket*>(); }
 
-  QTcpServer server_;
+  LoopbackServer server_;
   QtSocketComponent socket_;
-  QTcpSocket* peer_ = nullptr;
-  int serverConnections_ = 0;
   std::vector<Event> events_;
   std::string received_;
   bool drainOnArrival_ = true;
   std::int16_t lastReadError_ = 0;
+  int attempts_ = 0;
+  int socketErrors_ = 0;
+  QTimer ticker_;
+  QElapsedTimer asking_;
+  int ticks_ = 0;
 };
 
 TEST_F(QtSocketComponentTest, AnnouncesTheConnectionOnceAndNeverFromInsideConnect) {
-  AimAtServer();
+  AimAt(server_);
   EXPECT_FALSE(socket_.IsConnected());
   ASSERT_EQ(socket_.Connect(), 0);
   EXPECT_TRUE(events_.empty());
 
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
   EXPECT_TRUE(socket_.IsConnected());
   ASSERT_EQ(events_.size(), 1u);
 }
 
 TEST_F(QtSocketComponentTest, ConnectWhileAnAttemptIsPendingOrConnectedStartsNoOther) {
-  AimAtServer();
-  int socketErrors = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &server_,
-                   [&socketErrors] { ++socketErrors; });
-
+  AimAt(server_);
   ASSERT_EQ(socket_.Connect(), 0);
   EXPECT_EQ(socket_.Connect(), 0);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
 
   // The poll timer keeps asking while it has not yet seen the connected event; go on past
   // the pacing interval so a second attempt would have been allowed to start.
-  int ticks = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this, &ticks] {
-    ++ticks;
-    EXPECT_EQ(socket_.Connect(), 0);
-  });
-  ticker.start(20);
-  QElapsedTimer window;
-  window.start();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return ticks >= 10 && window.hasExpired(2 * QtSocketComponent::kConnectPacingMs); },
-      kWaitMs));
-  ticker.stop();
+  KeepAsking();
+  ASSERT_TRUE(RunEventLoopUntil([&] { return AskedFor(2 * QtSocketComponent::kConnectPacingMs); }));
+  ticker_.stop();
 
   // A round trip over the link, so a stray second connection would have reached the server.
-  ASSERT_TRUE(QTest::qWaitFor([this] { return peer_ != nullptr; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return server_.peer != nullptr; }));
   ASSERT_EQ(socket_.Write("\xF5", 1), 1);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return peer_->bytesAvailable() == 1; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return server_.received.size() == 1; }));
   HandlePendingEvents();
 
-  EXPECT_EQ(serverConnections_, 1);
-  EXPECT_EQ(socketErrors, 0);
+  EXPECT_EQ(server_.connections, 1);
+  EXPECT_EQ(socketErrors_, 0);
   EXPECT_EQ(Count(Kind::kConnected), 1);
   EXPECT_EQ(Count(Kind::kDisconnected), 0);
   EXPECT_TRUE(socket_.IsConnected());
 }
 
-// A server whose accept queue is full: the kernel drops new handshakes, so a connect attempt
-// stays pending as it would on a slow network, until the server accepts again.
-class BusyServer {
- public:
-  bool Start() {
-    server_.setListenBacklogSize(0);
-    if (!server_.listen(QHostAddress::LocalHost, 0)) {
-      return false;
-    }
-    server_.pauseAccepting();
-    filler_.connectToHost(QHostAddress::LocalHost, server_.serverPort());
-    return QTest::qWaitFor([this] { return filler_.state() == QAbstractSocket::ConnectedState; },
-                           kWaitMs);
-  }
-  void AcceptAgain() { server_.resumeAccepting(); }
-  quint16 Port() const { return server_.serverPort(); }
-
- private:
-  QTcpServer server_;
-  QTcpSocket filler_;
-};
-
 TEST_F(QtSocketComponentTest, ASlowHandshakeIsLeftToFinishWhileThePanelKeepsAsking) {
-  BusyServer busy;
-  ASSERT_TRUE(busy.Start());
-  socket_.SetRemoteHost("127.0.0.1");
-  socket_.SetRemotePort(busy.Port());
-  int attempts = 0;
-  int socketErrors = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-  QObject::connect(InnerSocket(), &QTcpSocket::errorOccurred, &server_,
-                   [&socketErrors] { ++socketErrors; });
-
-  int ticks = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this, &ticks] {
-    ++ticks;
-    EXPECT_EQ(socket_.Connect(), 0);
-  });
-  QElapsedTimer window;
-  window.start();
-  ticker.start(20);
+  LoopbackServer busy;
+  ASSERT_TRUE(busy.ListenBusy());
+  AimAt(busy);
+  KeepAsking();
   // Asked on every tick for longer than the pacing interval, the pending attempt goes on.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return ticks >= 10 && window.hasExpired(QtSocketComponent::kConnectPacingMs + 100); },
-      kWaitMs));
-  EXPECT_EQ(attempts, 1);
+  ASSERT_TRUE(
+      RunEventLoopUntil([&] { return AskedFor(QtSocketComponent::kConnectPacingMs + 100); }));
+  EXPECT_EQ(attempts_, 1);
   EXPECT_TRUE(events_.empty());
 
   busy.AcceptAgain();
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
-  ticker.stop();
-  EXPECT_EQ(attempts, 1);
-  EXPECT_EQ(socketErrors, 0);
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
+  ticker_.stop();
+  EXPECT_EQ(attempts_, 1);
+  EXPECT_EQ(socketErrors_, 0);
   EXPECT_EQ(events_.size(), 1u);
 }
 
 TEST_F(QtSocketComponentTest, AnAttemptThatNeverCompletesEndsSilentlyAndCanBeRetried) {
-  BusyServer busy;
-  ASSERT_TRUE(busy.Start());
-  socket_.SetRemoteHost("127.0.0.1");
-  socket_.SetRemotePort(busy.Port());
-  int attempts = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-
+  LoopbackServer busy;
+  ASSERT_TRUE(busy.ListenBusy());
+  AimAt(busy);
   ASSERT_EQ(socket_.Connect(), 0);
-  ASSERT_EQ(attempts, 1);
+  ASSERT_EQ(attempts_, 1);
   // Well before Qt's own 30 s, the attempt is given up without any event.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [this] { return InnerSocket()->state() == QAbstractSocket::UnconnectedState; }, 3 * kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil(
+      [this] { return InnerSocket()->state() == QAbstractSocket::UnconnectedState; }, 15000));
   HandlePendingEvents();
   EXPECT_TRUE(events_.empty());
 
   EXPECT_EQ(socket_.Connect(), 0);
-  EXPECT_EQ(attempts, 2);
+  EXPECT_EQ(attempts_, 2);
 }
 
 TEST_F(QtSocketComponentTest, RefusedAttemptsAreSilentPacedAndFindTheServerWhenItReturns) {
-  const quint16 closedPort = server_.serverPort();
-  server_.close();
-  socket_.SetRemoteHost("127.0.0.1");
-  socket_.SetRemotePort(closedPort);
+  const quint16 closedPort = server_.Port();
+  AimAt(server_);
+  server_.GoDown();
 
-  int attempts = 0;
-  QObject::connect(InnerSocket(), &QTcpSocket::stateChanged, &server_,
-                   [&attempts](QAbstractSocket::SocketState state) {
-                     attempts += state == QAbstractSocket::ConnectingState ? 1 : 0;
-                   });
-
-  // The poll timer of a panel with Refresh Rate 1 asks for a connect every 20 ms.
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, &ticker, [this] { EXPECT_EQ(socket_.Connect(), 0); });
-  QElapsedTimer window;
-  window.start();
-  ticker.start(20);
-  ASSERT_TRUE(QTest::qWaitFor([&attempts] { return attempts >= 4; }, 4 * kWaitMs));
-  const qint64 windowMs = window.elapsed();
+  KeepAsking();
+  ASSERT_TRUE(RunEventLoopUntil([this] { return attempts_ >= 4; }, 20000));
+  const qint64 windowMs = asking_.elapsed();
 
   EXPECT_TRUE(events_.empty());
   // Every attempt began inside the window, and attempts are more than the pacing apart.
-  EXPECT_LE(attempts, 1 + windowMs / QtSocketComponent::kConnectPacingMs);
+  EXPECT_LE(attempts_, 1 + windowMs / QtSocketComponent::kConnectPacingMs);
 
-  ASSERT_TRUE(server_.listen(QHostAddress::LocalHost, closedPort));
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
-  ticker.stop();
+  ASSERT_TRUE(server_.Listen(closedPort));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
+  ticker_.stop();
   EXPECT_TRUE(socket_.IsConnected());
   EXPECT_EQ(events_.size(), 1u);
 }
@@ -287,23 +212,23 @@ TEST_F(QtSocketComponentTest, RefusesAnAddressOrPortThatCannotBeUsedAtOnce) {
   }
   HandlePendingEvents();
   EXPECT_TRUE(events_.empty());
-  EXPECT_EQ(serverConnections_, 0);
+  EXPECT_EQ(server_.connections, 0);
 }
 
 TEST_F(QtSocketComponentTest, CarriesEveryByteValueUnchangedBothWays) {
   ConnectToServer();
-  const std::string outgoing = AllByteValues() + std::string(1, '\0');
+  std::string outgoing(257, '\0');  // every byte value, then a zero byte more
+  for (int value = 0; value < 256; ++value) outgoing[value] = static_cast<char>(value);
 
   ASSERT_EQ(socket_.Write(outgoing.data(), static_cast<std::int32_t>(outgoing.size())),
             static_cast<std::int32_t>(outgoing.size()));
   EXPECT_EQ(socket_.BytesTaken(), static_cast<std::int16_t>(outgoing.size()));
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return peer_->bytesAvailable() >= static_cast<qint64>(outgoing.size()); }, kWaitMs));
-  EXPECT_EQ(peer_->readAll().toStdString(), outgoing);
+  ASSERT_TRUE(RunEventLoopUntil([&] { return server_.received.size() >= outgoing.size(); }));
+  EXPECT_EQ(server_.received, outgoing);
 
   const std::string incoming(outgoing.rbegin(), outgoing.rend());
-  peer_->write(incoming.data(), static_cast<qint64>(incoming.size()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return received_.size() >= incoming.size(); }, kWaitMs));
+  server_.Send(incoming);
+  ASSERT_TRUE(RunEventLoopUntil([&] { return received_.size() >= incoming.size(); }));
   EXPECT_EQ(received_, incoming);
   // Drained while still connected: the last read says "would block".
   EXPECT_EQ(lastReadError_, SocketComponent::kWouldBlock);
@@ -325,10 +250,10 @@ TEST_F(QtSocketComponentTest, ServerCloseHandsOverUnreadBytesThenOneDisconnected
     }
   });
   const std::string lastMessage("\x81\x00\x64\x64\xFF", 5);
-  peer_->write(lastMessage.data(), static_cast<qint64>(lastMessage.size()));
-  peer_->disconnectFromHost();
+  server_.Send(lastMessage);
+  server_.peer->disconnectFromHost();
 
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kDisconnected) == 1; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kDisconnected) == 1; }));
   HandlePendingEvents();
   EXPECT_EQ(Count(Kind::kDisconnected), 1);
   ASSERT_GE(events_.size(), 3u);
@@ -354,10 +279,10 @@ TEST_F(QtSocketComponentTest, AFloodingServerIsReadInFullAsThePanelDrains) {
   for (size_t i = 0; i < flood.size(); ++i) {
     flood[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
   }
-  peer_->write(flood.data(), static_cast<qint64>(flood.size()));
-  peer_->disconnectFromHost();
+  server_.Send(flood);
+  server_.peer->disconnectFromHost();
 
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kDisconnected) == 1; }, 4 * kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kDisconnected) == 1; }, 20000));
   HandlePendingEvents();
   EXPECT_EQ(Count(Kind::kDisconnected), 1);
   ASSERT_EQ(received_.size(), flood.size());
@@ -373,7 +298,8 @@ TEST_F(QtSocketComponentTest, AFloodingServerIsReadInFullAsThePanelDrains) {
 TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
   ConnectToServer();
   bool peerGone = false;
-  QObject::connect(peer_, &QTcpSocket::disconnected, peer_, [&peerGone] { peerGone = true; });
+  QObject::connect(server_.peer, &QTcpSocket::disconnected, server_.peer,
+                   [&peerGone] { peerGone = true; });
 
   // At shutdown the panel sends the close alone, without the disconnect call.
   socket_.Close();
@@ -381,7 +307,7 @@ TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
   EXPECT_EQ(events_.size(), 1u);
 
   // The server sees the link end; the panel hears nothing about its own close.
-  ASSERT_TRUE(QTest::qWaitFor([&peerGone] { return peerGone; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([&peerGone] { return peerGone; }));
   HandlePendingEvents();
   EXPECT_EQ(events_.size(), 1u);
 
@@ -405,10 +331,10 @@ TEST_F(QtSocketComponentTest, WithoutALinkWritesAndReadsFailWithoutWouldBlock) {
 }
 
 TEST_F(QtSocketComponentTest, WritesWouldBlockOnceAServerThatNeverReadsIsFarBehind) {
-  server_.pauseAccepting();  // the kernel completes the connection; nobody ever reads it
-  AimAtServer();
+  server_.server.pauseAccepting();  // the kernel completes the connection; nobody reads it
+  AimAt(server_);
   ASSERT_EQ(socket_.Connect(), 0);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return Count(Kind::kConnected) == 1; }, kWaitMs));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return Count(Kind::kConnected) == 1; }));
 
   const std::string chunk(16000, '\x55');
   const qint64 giveUpAfter = 64LL * 1024 * 1024;  // far beyond any kernel buffering
@@ -432,20 +358,12 @@ TEST(QtSocketComponentSettings, AcceptsOnlyAnIpv4StreamSocket) {
   QtSocketComponent socket;
   EXPECT_NO_THROW(socket.ApplyStartupSettings(SocketStartupSettings{}));
 
-  auto codeOf = [&socket](const SocketStartupSettings& settings) {
-    try {
-      socket.ApplyStartupSettings(settings);
-    } catch (const Failure& failure) {
-      return failure.Code();
-    }
-    return 0;
-  };
   SocketStartupSettings ipv6;
   ipv6.addressFamily = 23;
-  EXPECT_EQ(codeOf(ipv6), kInvalidArgument);
+  EXPECT_EQ(FailureCodeOf([&] { socket.ApplyStartupSettings(ipv6); }), kInvalidArgument);
   SocketStartupSettings datagram;
   datagram.socketType = 2;
-  EXPECT_EQ(codeOf(datagram), kInvalidArgument);
+  EXPECT_EQ(FailureCodeOf([&] { socket.ApplyStartupSettings(datagram); }), kInvalidArgument);
 }
 
 }  // namespace

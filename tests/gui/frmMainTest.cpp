@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,16 +14,19 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTcpServer>
 #include <QTest>
 #include <QWindow>
+#include <filesystem>
 #include <memory>
 
 #include "app/QtLinkLamp.h"
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
-#include "support/GuiHelpers.h"
+#include "support/Bytes.h"
+#include "support/IniText.h"
 #include "support/ModalDriver.h"
+#include "support/NameTables.h"
+#include "support/PanelTest.h"
 
 namespace {
 
@@ -33,11 +35,9 @@ const QByteArray kFirstRunText =
     "Server Module";
 
 // A configuration the panel reads at start: the Server Module on this machine.
-QByteArray IniFor(quint16 port, const char* stayOnTop = "No", int refreshRate = 1) {
-  return "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" + QByteArray::number(port) +
-         "\r\nCONFIG\r\nInput=1\r\nConsole=0\r\nStay On Top=" + QByteArray(stayOnTop) +
-         "\r\nRefresh Rate=" + QByteArray::number(refreshRate) +
-         "\r\nTime Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n";
+std::string IniFor(quint16 port, const char* stayOnTop = "No", int refreshRate = 1) {
+  return IniText(
+      {.address = "127.0.0.1", .port = port, .stayOnTop = stayOnTop, .refreshRate = refreshRate});
 }
 
 // What a screen reader is told of a control.
@@ -46,33 +46,13 @@ QString Spoken(QWidget* control, QAccessible::Text text) {
   return accessible != nullptr ? accessible->text(text) : QStringLiteral("<none>");
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public PanelTest {
  protected:
-  void SetUp() override {
-    window = std::make_unique<frmMain>(folder.Path());
-    boxes.watched = window.get();
-    window->SetMessageBoxFn(boxes.Fn());
-  }
-
-  template <typename T>
-  T* Child(const char* name) {
-    return window->findChild<T*>(QLatin1String(name));
-  }
-
-  int Px(int twips, bool vertical = false) {
-    const int dpi = vertical ? window->logicalDpiY() : window->logicalDpiX();
-    return qRound(twips * dpi / 1440.0);
-  }
-
   void ShowAndActivate() {
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
-
-  TestFolder folder;
-  BoxRecorder boxes;
-  std::unique_ptr<frmMain> window;
 };
 
 TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
@@ -80,9 +60,10 @@ TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
   QWidget* client = window->centralWidget();
-  EXPECT_EQ(client->size(), QSize(Px(2415), Px(6705, true)));
+  const QSize clientSize(Px(*window, 2415), Px(*window, 6705, true));
+  EXPECT_EQ(client->size(), clientSize);
   EXPECT_EQ(client->y(), window->menuBar()->height());
-  EXPECT_EQ(window->size(), QSize(Px(2415), window->menuBar()->height() + Px(6705, true)));
+  EXPECT_EQ(window->size(), clientSize + QSize(0, window->menuBar()->height()));
   EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "the panel is not resizable";
   if (window->logicalDpiX() == 96) {
     EXPECT_EQ(client->size(), QSize(161, 447));
@@ -95,24 +76,13 @@ TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
   EXPECT_EQ(window->menuBar()->height(), plain.menuBar()->height());
   EXPECT_EQ(window->menuBar()->cornerWidget(Qt::TopRightCorner), Child<QtLinkLamp>("lblLink"));
 
-  struct Place {
-    const char* name;
-    int left, top, width, height;
-  };
-  const Place places[] = {
+  const TwipsPlace places[] = {
       {"lblConsole", 120, 120, 1455, 200}, {"cmbConsole", 120, 480, 2055, 315},
       {"lblSource", 120, 960, 1455, 195},  {"cmbSource", 120, 1320, 2055, 315},
       {"cmdCue", 840, 2400, 735, 615},     {"cmdOn", 600, 3600, 1215, 1095},
       {"cmdOff", 600, 5040, 1215, 1095},
   };
-  for (const Place& p : places) {
-    QWidget* control = Child<QWidget>(p.name);
-    ASSERT_NE(control, nullptr) << p.name;
-    EXPECT_EQ(control->parentWidget(), client) << p.name;
-    EXPECT_EQ(control->geometry(),
-              QRect(Px(p.left), Px(p.top, true), Px(p.width), Px(p.height, true)))
-        << p.name;
-  }
+  ExpectPlaces(*window, client, places);
 }
 
 TEST_F(MainWindow, ShowsItsCaptionsMenuAndNoMaximiseButton) {
@@ -305,9 +275,7 @@ TEST_F(MainWindow, FirstRunShowsTheNoticeThenSetupBeforeTheWindowAndCancelStaysU
 }
 
 TEST_F(MainWindow, WithAConfigurationFileConnectsAndPollsWithoutANotice) {
-  QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-  folder.Write("qevntpnl.ini", IniFor(server.serverPort(), "No", 3));
+  folder.Write("qevntpnl.ini", IniFor(server.Port(), "No", 3));
 
   window->Form_Load();
 
@@ -315,7 +283,7 @@ TEST_F(MainWindow, WithAConfigurationFileConnectsAndPollsWithoutANotice) {
   EXPECT_TRUE(window->pollTimer().isActive());
   EXPECT_EQ(window->pollTimer().interval(), 60);
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, 5000));
+  EXPECT_TRUE(RunEventLoopUntil([&] { return server.connections > 0; }));
 }
 
 TEST_F(MainWindow, ConfigurationFileAsksForStayOnTop) {
@@ -325,24 +293,20 @@ TEST_F(MainWindow, ConfigurationFileAsksForStayOnTop) {
 }
 
 TEST_F(MainWindow, UnreadableConfigurationIsLoggedAndLeavesThePanelUnconnected) {
-  ASSERT_TRUE(QDir(folder.dir.path()).mkdir("qevntpnl.ini"));
+  ASSERT_TRUE(std::filesystem::create_directory(folder.File("qevntpnl.ini")));
 
   window->Form_Load();
 
   EXPECT_TRUE(boxes.boxes.empty());
   EXPECT_FALSE(window->pollTimer().isActive());
-  const QByteArray log = folder.Read("Errorlog.txt");
-  EXPECT_TRUE(log.contains("Error Loading Form")) << log.toStdString();
-  EXPECT_TRUE(log.contains("Program Error"));
+  const std::string log = folder.Read("Errorlog.txt");
+  EXPECT_TRUE(Contains(log, "Error Loading Form")) << log;
+  EXPECT_TRUE(Contains(log, "Program Error"));
 }
 
 TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
-  QTcpServer server;
-  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-  folder.Write("qevntpnl.ini", IniFor(server.serverPort(), "No", 2));
-  window->Form_Load();
-  window->show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->socket().IsConnected(); }, 5000));
+  StartPanel(IniFor(server.Port(), "No", 2));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return window->socket().IsConnected(); }));
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
   window->link().EnableDecodeTimer();
@@ -355,36 +319,33 @@ TEST_F(MainWindow, ClosingStopsTheTimersAndWritesTheConfigurationFile) {
   EXPECT_FALSE(window->decodeTimer().isActive());
   EXPECT_FALSE(other.isVisible()) << "every other window closes with the panel";
   EXPECT_FALSE(window->socket().IsConnected()) << "the link closes with the panel";
-  EXPECT_EQ(folder.Read("qevntpnl.ini"),
-            "[CONFIGURATION]\r\nSETUP\r\nIP Address=127.0.0.1\r\nIP Port=" +
-                QByteArray::number(server.serverPort()) +
-                "\r\nCONFIG\r\nInput=7\r\nConsole=12\r\nStay On Top=No\r\nRefresh Rate=2\r\n"
-                "Time Out=20\r\nSECURITY\r\nUser Name=\r\nPassword=\r\n");
+  EXPECT_EQ(folder.Read("qevntpnl.ini"), IniText({.address = "127.0.0.1",
+                                                  .port = server.Port(),
+                                                  .input = 7,
+                                                  .console = 12,
+                                                  .stayOnTop = "No",
+                                                  .refreshRate = 2}));
 }
 
 TEST_F(MainWindow, FileExitSavesAndCloses) {
-  folder.Write("qevntpnl.ini", IniFor(1));
-  window->Form_Load();
-  window->show();
+  StartPanel(IniFor(1));
   window->vars().SelectedSource = 9;
   // The close writes the file too, after closing the other windows: by then Exit's own write
   // must already be on disk.
   QDialog other;
   other.show();
-  QByteArray iniBeforeTheClosesWrite;
+  std::string iniBeforeTheClosesWrite;
   QObject::connect(&other, &QDialog::rejected,
                    [&] { iniBeforeTheClosesWrite = folder.Read("qevntpnl.ini"); });
 
   Child<QAction>("mnuExit")->trigger();
 
   EXPECT_FALSE(window->isVisible());
-  EXPECT_TRUE(iniBeforeTheClosesWrite.contains("\r\nInput=9\r\n"));
+  EXPECT_TRUE(Contains(iniBeforeTheClosesWrite, "\r\nInput=9\r\n"));
 }
 
 TEST_F(MainWindow, SetupTakesThePanelOffTheTopWhileOpenAndRestoresItAfter) {
-  folder.Write("qevntpnl.ini", IniFor(1, "Yes"));
-  window->Form_Load();
-  window->show();
+  StartPanel(IniFor(1, "Yes"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   const QRect geometry = window->geometry();
   QWindow* nativeWindow = window->windowHandle();
@@ -412,14 +373,14 @@ TEST_F(MainWindow, SetupTakesThePanelOffTheTopWhileOpenAndRestoresItAfter) {
 
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_FALSE(window->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(folder.Read("qevntpnl.ini").contains("\r\nStay On Top=No\r\n"));
+  EXPECT_TRUE(Contains(folder.Read("qevntpnl.ini"), "\r\nStay On Top=No\r\n"));
 }
 
 class Selectors : public MainWindow {
  protected:
   void SetUp() override {
     MainWindow::SetUp();
-    window->vars().AppFolder = folder.Path();
+    window->vars().AppFolder = folder.WithSeparator();
   }
   QStringList Entries(const char* name) {
     QStringList entries;
@@ -431,8 +392,7 @@ class Selectors : public MainWindow {
 
 TEST_F(Selectors, SourceListShowsTheNamesAndReselectsTheStoredSource) {
   Variables& vars = window->vars();
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
+  SetInputNames(vars, {"A", "B", "C"});
   vars.SelectedSource = 2;
 
   window->LoadInputCombo();
@@ -450,8 +410,7 @@ TEST_F(Selectors, SourceListShowsTheNamesAndReselectsTheStoredSource) {
 
 TEST_F(Selectors, RefillWithTheSamePositionStillStoresTheChoice) {
   Variables& vars = window->vars();
-  vars.InputNames = {"A", "B", "C"};
-  vars.InputCount = 3;
+  SetInputNames(vars, {"A", "B", "C"});
   vars.SelectedSource = 0;
   window->LoadInputCombo();
   EXPECT_EQ(Child<QComboBox>("cmbSource")->currentIndex(), 0);
@@ -464,9 +423,7 @@ TEST_F(Selectors, RefillWithTheSamePositionStillStoresTheChoice) {
 
 TEST_F(Selectors, StoredSourceBeyondTheListIsLoggedWithNothingSelected) {
   Variables& vars = window->vars();
-  vars.InputNames.clear();
-  for (int i = 1; i <= 40; ++i) vars.InputNames.push_back("In" + std::to_string(i));
-  vars.InputCount = 40;
+  SetInputNames(vars, NumberedNames("In", 40));
   vars.SelectedSource = 41;
 
   window->LoadInputCombo();
@@ -474,9 +431,9 @@ TEST_F(Selectors, StoredSourceBeyondTheListIsLoggedWithNothingSelected) {
   EXPECT_EQ(Child<QComboBox>("cmbSource")->count(), 41);
   EXPECT_EQ(Child<QComboBox>("cmbSource")->currentIndex(), -1);
   EXPECT_EQ(vars.SelectedSource, 41);
-  const QByteArray log = folder.Read("Errorlog.txt");
-  EXPECT_TRUE(log.contains("Error Loading Source Combo Box")) << log.toStdString();
-  EXPECT_TRUE(log.contains("Form Error"));
+  const std::string log = folder.Read("Errorlog.txt");
+  EXPECT_TRUE(Contains(log, "Error Loading Source Combo Box")) << log;
+  EXPECT_TRUE(Contains(log, "Form Error"));
 }
 
 TEST_F(Selectors, ShortConsoleTableKeepsWhatWasBuiltWithNothingSelected) {
@@ -489,12 +446,12 @@ TEST_F(Selectors, ShortConsoleTableKeepsWhatWasBuiltWithNothingSelected) {
   EXPECT_EQ(Entries("cmbConsole"), QStringList({"Undefined", "Desk 1 [001]", "Desk 2 [002]"}));
   EXPECT_EQ(Child<QComboBox>("cmbConsole")->currentIndex(), -1);
   EXPECT_EQ(vars.SelectedConsole, 1);
-  EXPECT_TRUE(folder.Read("Errorlog.txt").contains("Error Loading Console Combo Box"));
+  EXPECT_TRUE(Contains(folder.Read("Errorlog.txt"), "Error Loading Console Combo Box"));
 }
 
 TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {
   Variables& vars = window->vars();
-  vars.AppFolder = folder.Path();
+  vars.AppFolder = folder.WithSeparator();
   vars.ReceiveBuffer.Append(std::string(500, '\xF3'));
   window->link().EnableDecodeTimer();
   EXPECT_TRUE(RunEventLoopUntil(

@@ -7,17 +7,9 @@
 #include "setup/Failure.h"
 
 void FakeWindow::SetButtonColour(ChannelButton button, std::uint32_t bgr) {
-  switch (button) {
-    case ChannelButton::On:
-      onColour = bgr;
-      break;
-    case ChannelButton::Off:
-      offColour = bgr;
-      break;
-    case ChannelButton::Cue:
-      cueColour = bgr;
-      break;
-  }
+  (button == ChannelButton::On    ? onColour
+   : button == ChannelButton::Off ? offColour
+                                  : cueColour) = bgr;
 }
 
 void FakeWindow::ShowLinkState(LinkState state, const std::string& address, std::int32_t port) {
@@ -27,18 +19,9 @@ void FakeWindow::ShowLinkState(LinkState state, const std::string& address, std:
   linkStates.push_back(word + address + ":" + std::to_string(port));
 }
 
-void FakeSocket::SetRemoteHost(const std::string& address) {
-  calls.push_back("host " + address);
-}
-void FakeSocket::SetRemotePort(std::int32_t port) {
-  calls.push_back("port " + std::to_string(port));
-}
 int FakeSocket::Connect() {
   calls.push_back("connect");
   return connectStatus;
-}
-void FakeSocket::Close() {
-  calls.push_back("close");
 }
 void FakeSocket::Disconnect() {
   calls.push_back("disconnect");
@@ -97,4 +80,10 @@ bool RecordingReporter::Has(std::string_view message, std::string_view location)
   return std::any_of(reports.begin(), reports.end(), [&](const Report& r) {
     return r.message == message && r.location == location;
   });
+}
+
+std::vector<std::string> RecordingReporter::Texts() const {
+  std::vector<std::string> texts;
+  for (const Report& r : reports) texts.push_back(r.location + ": " + r.message);
+  return texts;
 }

@@ -37,10 +37,12 @@ class FakeWindow : public PanelWindow, public LinkTimers {
 // A socket that records every request, in order, and answers from scripted values.
 class FakeSocket : public SocketComponent {
  public:
-  void SetRemoteHost(const std::string& address) override;
-  void SetRemotePort(std::int32_t port) override;
+  void SetRemoteHost(const std::string& address) override { calls.push_back("host " + address); }
+  void SetRemotePort(std::int32_t port) override {
+    calls.push_back("port " + std::to_string(port));
+  }
   int Connect() override;
-  void Close() override;
+  void Close() override { calls.push_back("close"); }
   void Disconnect() override;
   bool IsConnected() const override { return connected; }
   std::int32_t Write(const char* bytes, std::int32_t length) override;
@@ -74,6 +76,9 @@ class FakeSocket : public SocketComponent {
   std::vector<std::int32_t> readMaxima;
 };
 
+// What a test expects of RecordingReporter::Texts.
+using Texts = std::vector<std::string>;
+
 // An error reporter that keeps every report with the failure it was called for.
 class RecordingReporter : public ErrorReporter {
  public:
@@ -86,4 +91,6 @@ class RecordingReporter : public ErrorReporter {
   void ReportError(std::string_view message, std::string_view location) override;
   std::vector<Report> reports;
   bool Has(std::string_view message, std::string_view location) const;
+  // Each report as "location: message", in order: what a test compares at a glance.
+  std::vector<std::string> Texts() const;
 };

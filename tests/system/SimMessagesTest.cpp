@@ -7,14 +7,9 @@
 #include <vector>
 
 #include "SimMessages.h"
+#include "support/Bytes.h"
 
 namespace {
-
-ByteString Bytes(std::initializer_list<int> values) {
-  ByteString bytes;
-  for (int value : values) bytes.push_back(static_cast<char>(value));
-  return bytes;
-}
 
 std::vector<sim::PanelMessage> ReadAll(sim::PanelReader& reader) {
   std::vector<sim::PanelMessage> messages;

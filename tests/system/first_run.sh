@@ -44,9 +44,7 @@ fi
 wait_panel_exit 10
 
 expected=$WORK/expected.ini
-printf '%s\r\n' "[CONFIGURATION]" "SETUP" "IP Address=" "IP Port=1250" "CONFIG" "Input=1" \
-  "Console=0" "Stay On Top=Yes" "Refresh Rate=1" "Time Out=20" "SECURITY" "User Name=" \
-  "Password=" >"$expected"
+ini_text "" 1250 1 0 Yes "" "" >"$expected"
 cmp -s "$expected" "$PANEL_DIR/qevntpnl.ini" ||
   fail "qevntpnl.ini is not the default:$(echo; od -c "$PANEL_DIR/qevntpnl.ini" | head -20)"
 note "default qevntpnl.ini written"

@@ -26,11 +26,8 @@ start_sim
 chmod 755 "$WORK"
 make_panel_folder
 chmod 755 "$PANEL_DIR"
-lines=("[CONFIGURATION]" "SETUP" "IP Address=127.0.0.1" "IP Port=$SIM_PORT" "CONFIG" "Input=3"
-  "Console=5" "Stay On Top=No" "Refresh Rate=1" "Time Out=20" "SECURITY" "User Name=op"
-  "Password=bd")
 # LF line ends in the preset: the user's file must be the panel's own CR LF rewrite of it.
-printf '%s\n' "${lines[@]}" >"$PANEL_DIR/qevntpnl.ini"
+ini_text 127.0.0.1 "$SIM_PORT" 3 5 No op bd '\n' >"$PANEL_DIR/qevntpnl.ini"
 cp -p "$PANEL_DIR/qevntpnl.ini" "$WORK/preset.ini"
 mkdir -p -m 700 "$USER_HOME/runtime"
 chown -R nobody:nogroup "$USER_HOME"
@@ -43,7 +40,7 @@ note "the user's panel connected with the preset's address"
 kill -TERM "$PANEL_PID"
 wait_panel_exit 10
 
-printf '%s\r\n' "${lines[@]}" >"$WORK/expected.ini"
+ini_text 127.0.0.1 "$SIM_PORT" 3 5 No op bd >"$WORK/expected.ini"
 cmp -s "$WORK/expected.ini" "$USER_FOLDER/qevntpnl.ini" ||
   fail "the user's qevntpnl.ini is not the preset's settings:$(echo; cat "$WORK/user.out")"
 [ "$(stat -c '%a %U' "$USER_FOLDER")" = "700 nobody" ] || fail "user folder: $(stat -c '%a %U' "$USER_FOLDER")"

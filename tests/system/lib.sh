@@ -132,12 +132,16 @@ make_panel_folder() {
   cp "$PANEL_BIN" "$PANEL_DIR/qevntpnl"
 }
 
-# write_ini PORT INPUT CONSOLE: the 13-line layout with CR LF line ends.
-write_ini() {
-  printf '%s\r\n' "[CONFIGURATION]" "SETUP" "IP Address=127.0.0.1" "IP Port=$1" "CONFIG" \
-    "Input=$2" "Console=$3" "Stay On Top=Yes" "Refresh Rate=1" "Time Out=20" "SECURITY" \
-    "User Name=" "Password=" >"$PANEL_DIR/qevntpnl.ini"
+# ini_text ADDRESS PORT INPUT CONSOLE STAY_ON_TOP USER PASSWORD [EOL]: the configuration file's
+# thirteen lines as the panel writes them, each ended by EOL (CR LF unless given).
+ini_text() {
+  printf "%s${8-\\r\\n}" "[CONFIGURATION]" "SETUP" "IP Address=$1" "IP Port=$2" "CONFIG" \
+    "Input=$3" "Console=$4" "Stay On Top=$5" "Refresh Rate=1" "Time Out=20" "SECURITY" \
+    "User Name=$6" "Password=$7"
 }
+
+# write_ini PORT INPUT CONSOLE: the panel's file, for the simulator on this machine.
+write_ini() { ini_text 127.0.0.1 "$1" "$2" "$3" Yes "" "" >"$PANEL_DIR/qevntpnl.ini"; }
 
 # start_panel [FOLDER]: the panel in its folder (PANEL_DIR unless given); PANEL_PID is the one
 # in PANEL_DIR, the others are stopped at the end all the same.
@@ -227,13 +231,30 @@ button_is() {
   colour_near "$(pixel "$shot" "$2" "$3")" "$4"
 }
 
-# expect_button WINDOW NAME X Y "R G B" SECONDS
+# expect_button WINDOW BUTTON OFFSET "R G B" SECONDS: BUTTON (ON, OFF or CUE) shows the colour
+# within SECONDS; OFFSET is the height of the window's menu bar.
 expect_button() {
-  local window=$1 name=$2 x=$3 y=$4 colour=$5 seconds=$6
+  local window=$1 name=$2 colour=$4 seconds=$5 x=${2}_X y=${2}_COLOUR_Y
+  x=${!x} y=$((${!y} + $3))
   if ! wait_until "$seconds" button_is "$window" "$x" "$y" "$colour"; then
-    screenshot "$window" "$WORK/$name-wrong.png"
-    fail "$name at ($x,$y) is $(pixel "$WORK/$name-wrong.png" "$x" "$y"), expected $colour"
+    screenshot "$window" "$WORK/$name-$window-wrong.png"
+    fail "$name at ($x,$y) is $(pixel "$WORK/$name-$window-wrong.png" "$x" "$y"), expected $colour"
   fi
+}
+
+# press_and_see WINDOW BUTTON OFFSET "R G B" "TRACE LINE" [SECONDS]: clicks the button, waits
+# for the channel command it sends and for the switcher's report to colour the button.
+press_and_see() {
+  local seconds=${6:-10} x=${2}_X y=${2}_Y
+  click "$1" "${!x}" $((${!y} + $3))
+  wait_for "$seconds" "channel command $2" in_trace "$5"
+  expect_button "$1" "$2" "$3" "$4" "$seconds"
+}
+
+# pass_well_formed: passes unless the simulator found a message from the panel malformed.
+pass_well_formed() {
+  if grep -F -- 'INVALID' "$TRACE"; then fail "the panel sent malformed messages"; fi
+  pass
 }
 
 # wait_until SECONDS COMMAND...: like wait_for, but returns 1 instead of failing.

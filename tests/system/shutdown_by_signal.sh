@@ -25,9 +25,7 @@ wait_panel_exit 10
 note "panel ended on SIGTERM"
 
 expected=$WORK/expected.ini
-printf '%s\r\n' "[CONFIGURATION]" "SETUP" "IP Address=127.0.0.1" "IP Port=$SIM_PORT" "CONFIG" \
-  "Input=3" "Console=5" "Stay On Top=No" "Refresh Rate=1" "Time Out=20" "SECURITY" \
-  "User Name=op" "Password=bd" >"$expected"
+ini_text 127.0.0.1 "$SIM_PORT" 3 5 No op bd >"$expected"
 cmp -s "$expected" "$PANEL_DIR/qevntpnl.ini" ||
   fail "qevntpnl.ini not rewritten as expected:$(echo; od -c "$PANEL_DIR/qevntpnl.ini" | head -20)"
 note "qevntpnl.ini written back"

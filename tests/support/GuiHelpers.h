@@ -1,41 +1,18 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QColor>
-#include <QEventLoop>
-#include <QFile>
 #include <QHash>
 #include <QImage>
 #include <QMessageBox>
-#include <QString>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
-#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/QtMessageBox.h"
-
-// A program folder of its own for each test: the configuration file and the error log.
-struct TestFolder {
-  QTemporaryDir dir;
-  std::string Path() const {
-    return QFile::encodeName(dir.path() + QLatin1Char('/')).toStdString();
-  }
-  QString File(const QString& name) const { return dir.filePath(name); }
-  void Write(const QString& name, const QByteArray& bytes) const {
-    QFile file(File(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-  }
-  QByteArray Read(const QString& name) const {
-    QFile file(File(name));
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
-  }
-  bool Exists(const QString& name) const { return QFile::exists(File(name)); }
-};
 
 // Records every message box instead of showing it, with whether the main window was on
 // screen at that moment.
@@ -55,6 +32,31 @@ struct BoxRecorder {
     };
   }
 };
+
+// Twips, the unit the panel's forms are laid out in, as pixels at the widget's own resolution.
+inline int Px(const QWidget& widget, int twips, bool vertical = false) {
+  const int dpi = vertical ? widget.logicalDpiY() : widget.logicalDpiX();
+  return qRound(twips * dpi / 1440.0);
+}
+
+// Where a control of a form stands, in twips.
+struct TwipsPlace {
+  const char* name;
+  int left, top, width, height;
+};
+
+// Each named control of the form sits on `parent` at its place.
+inline void ExpectPlaces(const QWidget& form, const QWidget* parent,
+                         std::span<const TwipsPlace> places) {
+  for (const TwipsPlace& p : places) {
+    const auto* control = form.findChild<const QWidget*>(QLatin1String(p.name));
+    ASSERT_NE(control, nullptr) << p.name;
+    EXPECT_EQ(control->parentWidget(), parent) << p.name;
+    EXPECT_EQ(control->geometry(), QRect(Px(form, p.left), Px(form, p.top, true), Px(form, p.width),
+                                         Px(form, p.height, true)))
+        << p.name;
+  }
+}
 
 // The colour most of a widget's middle shows: its face, whatever text is drawn on it.
 inline QColor FaceColour(QWidget& widget) {
@@ -83,18 +85,4 @@ inline bool Near(const QColor& actual, int red, int green, int blue, int toleran
 inline std::string Describe(const QColor& colour) {
   return "RGB(" + std::to_string(colour.red()) + "," + std::to_string(colour.green()) + "," +
          std::to_string(colour.blue()) + ")";
-}
-
-// Runs the event loop as the program does (no pauses between passes) until the condition
-// holds or timeoutMs has passed; returns the condition.
-inline bool RunEventLoopUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
-  QEventLoop loop;
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (condition()) loop.quit();
-  });
-  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-  check.start(1);
-  if (!condition()) loop.exec();
-  return condition();
 }
