@@ -11,7 +11,7 @@ set(CMAKE_RC_COMPILER ${QEV_MINGW_TRIPLE}-windres)
 
 # Libraries and headers come from the target's own tree (and from CMAKE_PREFIX_PATH, where a
 # Qt or GoogleTest built for Windows lives); programs run during the build come from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${QEV_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH /usr/${QEV_MINGW_TRIPLE} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
