@@ -315,7 +315,7 @@ int main(int argc, char* argv[]) {
     return Fail("cannot write the configuration file");
   }
 
-  frmMain window(QFile::encodeName(folder.path() + QStringLiteral("/")).toStdString());
+  frmMain window((folder.path() + QStringLiteral("/")).toUtf8().toStdString());
   window.Form_Load();
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return Fail("the window was never shown");

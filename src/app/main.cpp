@@ -1,5 +1,5 @@
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QStandardPaths>
 
 #include "app/frmMain.h"
@@ -62,8 +62,13 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.quillmoor.QevZozudo"));
   const QString userSettingsFolder =
       QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-  frmMain window(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
-                 QFile::encodeName(userSettingsFolder).toStdString());
+  // The core takes folders as UTF-8 on every platform (never the Windows ANSI code page, which
+  // would lose a user's name it cannot spell), in the platform's own spelling.
+  const auto coreFolder = [](const QString& folder) {
+    return QDir::toNativeSeparators(folder).toUtf8().toStdString();
+  };
+  frmMain window(coreFolder(QCoreApplication::applicationDirPath()),
+                 coreFolder(userSettingsFolder));
 #if defined(Q_OS_UNIX)
   CloseOnTerminationSignals(window);
 #endif

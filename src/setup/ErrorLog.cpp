@@ -10,6 +10,7 @@
 
 #include "setup/CallScope.h"
 #include "setup/Failure.h"
+#include "setup/FilePath.h"
 #include "setup/Procedures.h"
 
 namespace fs = std::filesystem;
@@ -149,7 +150,7 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
     line += text;
     line += kLineEnd;
 
-    const fs::path logPath = fs::path(v_.AppFolder + kErrorLogName);
+    const fs::path logPath = FilePath(v_.AppFolder + kErrorLogName);
     std::error_code error;
     const bool exists = fs::exists(logPath, error);
     if (error) ThrowFileFailure(error);
@@ -164,7 +165,7 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
       // reports filled the log twice within one minute), the line goes on the full log and the
       // first report of a later minute archives it: the log may grow past the limit for that
       // minute, but no report is lost.
-      const fs::path archivePath = fs::path(v_.AppFolder + ArchiveName(clock_.Now()));
+      const fs::path archivePath = FilePath(v_.AppFolder + ArchiveName(clock_.Now()));
       const bool taken = fs::exists(archivePath, error);
       if (error) ThrowFileFailure(error);
       if (!taken) {
@@ -212,7 +213,7 @@ void ErrorLog::CreateErrorFile() {
     addLine(" DATE     TIME           LOCATION                           MESSAGE DESCRIPTION");
     addLine(std::string(80, '-'));
 
-    std::ofstream file(fs::path(v_.AppFolder + kErrorLogName), std::ios::binary | std::ios::trunc);
+    std::ofstream file(FilePath(v_.AppFolder + kErrorLogName), std::ios::binary | std::ios::trunc);
     file.write(header.data(), static_cast<std::streamsize>(header.size()));
   } catch (...) {
     // A header that cannot be written is not reported: the line that follows it either

@@ -12,25 +12,22 @@
 #include <system_error>
 
 #include "setup/Failure.h"
+#include "setup/FilePath.h"
 #include "setup/NumberText.h"
 
 #if defined(_WIN32)
-#include <io.h>
+#include <shlobj.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
-
-#if defined(_WIN32)
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
 
 // The temporary file a new configuration is written to before it replaces the old one, so
 // the operator's settings are never left half-written.
@@ -275,31 +272,43 @@ void FlushFolderToDisk(const fs::path& file) {
 #endif
 }
 
-std::string WithSeparator(const std::string& folder) {
-  if (!folder.empty() && folder.back() == kSeparator) return folder;
-  return folder + kSeparator;
-}
-
-std::string WithoutSeparator(std::string folder) {
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == kSeparator)) {
-    folder.pop_back();
-  }
-  return folder;
-}
-
-// Two spellings of one folder (a trailing separator, a symbolic link on the way) are one folder.
-bool SameFolder(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty()) return false;
+// The folder as a path that compares by its parts: symbolic links and "." resolved, the
+// platform's separators, and no trailing separator.
+bool ComparablePath(const std::string& folder, fs::path& path) {
+  if (folder.empty()) return false;
   std::error_code error;
-  const fs::path left = fs::weakly_canonical(WithoutSeparator(a), error);
+  path = fs::weakly_canonical(FilePath(folder), error).lexically_normal();
   if (error) return false;
-  const fs::path right = fs::weakly_canonical(WithoutSeparator(b), error);
-  return !error && left == right;
+  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  return true;
+}
+
+bool SamePathPart(const fs::path& a, const fs::path& b) {
+#if defined(_WIN32)
+  // Windows' file names are the same whatever their case.
+  return ::_wcsicmp(a.c_str(), b.c_str()) == 0;
+#else
+  return a == b;
+#endif
+}
+
+// Whether the folder is the outer folder itself or lies anywhere below it. Two spellings of
+// one folder (a trailing separator, a symbolic link on the way) are one folder.
+bool IsWithin(const std::string& folder, const std::string& outer) {
+  fs::path inner, root;
+  if (!ComparablePath(folder, inner) || !ComparablePath(outer, root)) return false;
+  auto part = inner.begin();
+  for (const fs::path& rootPart : root) {
+    if (part == inner.end() || !SamePathPart(rootPart, *part)) return false;
+    ++part;
+  }
+  return true;
 }
 
 // Makes the user's settings folder, open to its owner only, unless it is there already.
 // Returns why it could not be made, or an empty text.
-std::string MakeUserFolder(const fs::path& folder) {
+std::string MakeUserFolder(const std::string& userSettings) {
+  const fs::path folder = FilePath(userSettings);
   std::error_code error;
   if (fs::is_directory(folder, error)) return {};
   if (folder.has_parent_path()) fs::create_directories(folder.parent_path(), error);
@@ -313,14 +322,14 @@ std::string MakeUserFolder(const fs::path& folder) {
 // folder: it never writes into the install folder, not even for an administrator who could.
 void PlaceFiles(Variables& vars, const ProgramFolders& folders) {
   const bool installed =
-      SameFolder(folders.program, folders.installedProgram) || !folders.isWritable(folders.program);
+      IsWithin(folders.program, folders.installedProgram) || !folders.isWritable(folders.program);
   if (!installed) {
-    vars.AppFolder = WithSeparator(folders.program);
+    vars.AppFolder = WithFolderSeparator(folders.program);
     vars.PresetFolder.clear();
     return;
   }
-  vars.AppFolder = WithSeparator(folders.userSettings);
-  vars.PresetFolder = WithSeparator(folders.program);
+  vars.AppFolder = WithFolderSeparator(folders.userSettings);
+  vars.PresetFolder = WithFolderSeparator(folders.program);
   const std::string why = MakeUserFolder(folders.userSettings);
   // The error log would live in that folder too, so this is the one place left to say it.
   if (!why.empty()) {
@@ -331,16 +340,49 @@ void PlaceFiles(Variables& vars, const ProgramFolders& folders) {
 
 }  // namespace
 
+// Found by making a file there, uniquely named, and removing it again: that answers for the
+// folder's access rights, a read-only disk and a file in the folder's place alike. Asking for
+// the folder's mode would not: on Windows it reads only the read-only attribute, so Program
+// Files would look writable to a user who may not write there.
 bool FolderIsWritable(const std::string& folder) {
+  static unsigned probes = 0;
 #if defined(_WIN32)
-  return ::_access(folder.c_str(), 2) == 0;
+  const unsigned long process = GetCurrentProcessId();
 #else
-  return ::access(folder.c_str(), W_OK) == 0;
+  const long process = ::getpid();
 #endif
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const fs::path probe = FilePath(WithFolderSeparator(folder) + ".qevntpnl-probe-" +
+                                    std::to_string(process) + "-" + std::to_string(++probes));
+#if defined(_WIN32)
+    const HANDLE handle = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return CloseHandle(handle) != 0;
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+#else
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return ::unlink(probe.c_str()) == 0;
+    }
+    if (errno != EEXIST) return false;
+#endif
+  }
+  return false;
 }
 
 std::string InstalledProgramFolder() {
-#if defined(QEV_INSTALL_BINDIR)
+#if defined(_WIN32)
+  // Wherever the installer put it, a copy under Program Files is an installed one.
+  PWSTR programFiles = nullptr;
+  std::string folder;
+  if (SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &programFiles) == S_OK) {
+    folder = Utf8Text(fs::path(programFiles));
+  }
+  CoTaskMemFree(programFiles);
+  return folder;
+#elif defined(QEV_INSTALL_BINDIR)
   return QEV_INSTALL_BINDIR;
 #else
   return {};
@@ -385,11 +427,11 @@ void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
 }
 
 bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
-  fs::path path = fs::path(vars.AppFolder + kIniFileName);
+  fs::path path = FilePath(vars.AppFolder + kIniFileName);
   std::error_code error;
   fs::file_status status = fs::status(path, error);
   if (status.type() == fs::file_type::not_found && !vars.PresetFolder.empty()) {
-    path = fs::path(vars.PresetFolder + kIniFileName);
+    path = FilePath(vars.PresetFolder + kIniFileName);
     status = fs::status(path, error);
   }
   if (status.type() == fs::file_type::not_found) return false;
@@ -414,8 +456,8 @@ bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
 }
 
 bool WriteIniFile(const Variables& vars, ErrorReporter& log) {
-  const fs::path path = fs::path(vars.AppFolder + kIniFileName);
-  const fs::path tempPath = fs::path(vars.AppFolder + kIniFileName + kIniTempSuffix);
+  const fs::path path = FilePath(vars.AppFolder + kIniFileName);
+  const fs::path tempPath = FilePath(vars.AppFolder + kIniFileName + kIniTempSuffix);
   bool tempCreated = false;
   try {
     // Everything that can fail without touching the disk (the password scrambling) is done

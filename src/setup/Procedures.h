@@ -11,15 +11,17 @@
 inline constexpr const char* kIniFileName = "qevntpnl.ini";
 inline constexpr const char* kErrorLogName = "Errorlog.txt";
 
-// Whether the panel may create and replace files in the folder (as the running user).
+// Whether the panel may create and replace files in the folder (as the running user). Every
+// folder here, as everywhere in the panel, is UTF-8 text.
 bool FolderIsWritable(const std::string& folder);
 
-// The folder an install puts the program in, fixed when the panel is built.
+// The folder an install puts the program in or below: fixed when the panel is built, and on
+// Windows the Program Files folder, wherever in it the installer was pointed.
 std::string InstalledProgramFolder();
 
 // The folders the panel's files may live in. A copy that runs from a folder it may write
-// keeps them beside itself. An installed copy (in the install folder, or in a folder it may
-// not write) keeps them in the user's own settings folder, and reads the program folder's
+// keeps them beside itself. An installed copy (in or below the install folder, or in a folder it
+// may not write) keeps them in the user's own settings folder, and reads the program folder's
 // qevntpnl.ini, if there is one, as the administrator's preset.
 struct ProgramFolders {
   std::string program = {};       // where the executable lives

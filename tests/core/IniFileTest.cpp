@@ -11,13 +11,17 @@
 #include "support/IniText.h"
 #include "support/TempFolder.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  IniFileTest() { ProgramSetup(vars, window, reporter, {folder.Path().string()}); }
+  IniFileTest() { ProgramSetup(vars, window, reporter, {folder.Text()}); }
 
   // Reads the given file content into freshly set-up settings.
   bool ReadContent(const std::string& content) {
@@ -72,7 +76,7 @@ TEST_F(IniFileTest, AWrittenFileReadsBackToTheSameSettings) {
 
   Variables read;
   FakeWindow readWindow;
-  ProgramSetup(read, readWindow, reporter, {folder.Path().string()});
+  ProgramSetup(read, readWindow, reporter, {folder.Text()});
   ASSERT_TRUE(ReadIniFile(read, readWindow, readWindow));
   EXPECT_EQ(SettingsOf(read), SettingsOf(vars));
   EXPECT_EQ(read.Password, "pa$\xE9");
@@ -182,6 +186,28 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWholeAndIsReported) {
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
   EXPECT_TRUE(fs::is_directory(folder.File("qevntpnl.ini.tmp")));
+}
+
+// The new file is written, but it cannot take the old one's place: the save fails, says so,
+// and leaves no temporary file behind.
+TEST_F(IniFileTest, ASaveThatCannotReplaceTheFileRemovesItsTemporaryFile) {
+  fs::create_directories(folder.File("qevntpnl.ini") / "in the way");
+  EXPECT_FALSE(WriteIniFile(vars, reporter));
+  EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+#if defined(_WIN32)
+  // Another program (an editor, a virus scanner) holds the file open without sharing it.
+  fs::remove_all(folder.File("qevntpnl.ini"));
+  folder.Write(kIniFileName, kWrittenFile);
+  const HANDLE held = CreateFileW(folder.File(kIniFileName).c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(WriteIniFile(vars, reporter));
+  CloseHandle(held);
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
+  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(reporter.reports.size(), 2u);
+#endif
 }
 
 TEST_F(IniFileTest, APasswordThatCannotBeScrambledLeavesTheOldFileWhole) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +18,11 @@ namespace {
 // A program folder the panel may write: the settings live beside the program.
 ProgramFolders WritableProgram(const std::string& program) {
   return {program, "", "", [](const std::string&) { return true; }};
+}
+
+// The folder with the platform's own separator at its end.
+std::string Ending(const std::string& folder) {
+  return folder + kFolderSeparator;
 }
 
 template <typename AnyRig>
@@ -38,7 +44,7 @@ TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
 
   SetUpProgram(rig);
 
-  EXPECT_EQ(vars.AppFolder, "/opt/panel/");
+  EXPECT_EQ(vars.AppFolder, Ending("/opt/panel"));
   EXPECT_EQ(SettingsOf(vars), IniSettings{});
   EXPECT_EQ(vars.Password, "");
   EXPECT_TRUE(rig.log.reports.empty());
@@ -46,13 +52,18 @@ TEST(ProgramSetup, GivesEverySettingItsStartUpValue) {
 
 TEST(ProgramSetup, StopsThePollTimerAndTimesItForTheDefaultRefreshRate) {
   Rig rig;
-  SetUpProgram(rig, "/opt/panel/");
+  SetUpProgram(rig, Ending("/opt/panel"));
 
   EXPECT_FALSE(rig.window.pollTimerEnabled);
   EXPECT_EQ(rig.vars.PollInterval, 20);
   EXPECT_EQ(rig.window.pollTimerInterval, 20);
-  EXPECT_EQ(rig.vars.AppFolder, "/opt/panel/");  // no second separator
+  EXPECT_EQ(rig.vars.AppFolder, Ending("/opt/panel"));  // no second separator
   EXPECT_TRUE(rig.window.windowOrders.empty());
+#if defined(_WIN32)
+  // Qt hands the program folder with "/" on Windows too.
+  SetUpProgram(rig, "C:/Panel/");
+  EXPECT_EQ(rig.vars.AppFolder, "C:/Panel/");
+#endif
 }
 
 TEST(ProgramSetup, BuildsTheDefaultNameTablesWithoutFillingTheSelectors) {
@@ -90,13 +101,13 @@ TEST(ProgramSetup, ReportsAFailureAndKeepsWhatItHadSet) {
   SetUpProgram(rig);
 
   EXPECT_TRUE(rig.log.Has("Error on program setup", "Program Error"));
-  EXPECT_EQ(rig.vars.AppFolder, "/opt/panel/");
+  EXPECT_EQ(rig.vars.AppFolder, Ending("/opt/panel"));
   EXPECT_EQ(rig.vars.ConsoleNames[255], "Console 256");
 }
 
-// A copy that may write its folder keeps its files there; an installed one (in the install
-// folder, where even root must not write, or in a folder it may not write) keeps them in the
-// user's own folder, starting from the program folder's preset, which it never writes.
+// A copy that may write its folder keeps its files there; an installed one (in or below the
+// install folder, where even root must not write, or in a folder it may not write) keeps them in
+// the user's own folder, starting from the program folder's preset, which it never writes.
 TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
   struct Case {
     const char* name;
@@ -119,8 +130,8 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     fs::create_directories(user.parent_path());
     if (c.preset) root.Write("bin/qevntpnl.ini", presetText);
     if (c.userFolderBlocked) root.Write("config/qevntpnl", "in the way");
-    const ProgramFolders folders{program.string(), user.string(),
-                                 c.inInstallFolder ? program.string() + "/" : "/usr/bin",
+    const ProgramFolders folders{Utf8Text(program), Utf8Text(user),
+                                 c.inInstallFolder ? root.WithSeparator() : "/usr/bin",
                                  [&c](const std::string&) { return c.programWritable; }};
     Variables vars;
     FakeWindow window;
@@ -128,7 +139,7 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     ::testing::internal::CaptureStderr();
     ProgramSetup(vars, window, reporter, folders);
     const std::string complaint = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(vars.AppFolder, (c.besideProgram ? program : user).string() + "/");
+    EXPECT_EQ(vars.AppFolder, Ending(Utf8Text(c.besideProgram ? program : user)));
     EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), c.userFolderBlocked ? 1 : 0);
     EXPECT_EQ(ReadIniFile(vars, window, window), c.preset);
 
@@ -142,4 +153,16 @@ TEST(ProgramSetup, KeepsTheFilesWhereTheProgramMayWriteThem) {
     ReadIniFile(next, window, window);
     EXPECT_EQ(next.ServerAddress, c.saved ? "10.2.2.2" : "10.1.1.1");
   }
+}
+
+// Decided by making a file there: a file in the folder's place passes a check of its mode
+// ("may write it"), but no settings file can be made in it.
+TEST(FolderIsWritable, IsDecidedByMakingAFileThereAndLeavesNothingBehind) {
+  TempFolder root;
+  root.Write("in the way", "a file");
+  EXPECT_TRUE(FolderIsWritable(root.Text()));
+  EXPECT_TRUE(FolderIsWritable(root.WithSeparator()));
+  EXPECT_FALSE(FolderIsWritable(Utf8Text(root.File("in the way"))));
+  EXPECT_FALSE(FolderIsWritable(Utf8Text(root.File("missing"))));
+  EXPECT_EQ(std::distance(fs::directory_iterator(root.Path()), fs::directory_iterator()), 1);
 }

@@ -9,9 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "setup/FilePath.h"
+
 // A fresh, empty folder for one test, named after it and the process so that tests running in
 // parallel never share files; removed with everything in it when the test ends. Names given
-// to it are relative to the folder.
+// to it are relative to the folder. Its name holds letters beyond ASCII, as a user's own
+// settings folder may ("Zoë", "山田"), so every test of the files also proves that the panel
+// reaches them through such a folder.
 class TempFolder {
  public:
   TempFolder() {
@@ -19,7 +23,7 @@ class TempFolder {
     std::string owner = std::string(test->test_suite_name()) + "-" + test->name();
     for (char& c : owner) c = c == '/' ? '_' : c;  // a parameterised test's name holds slashes
     path_ = std::filesystem::temp_directory_path() /
-            ("qev-" + owner + "-" + std::to_string(::getpid()));
+            FilePath("qev-" + owner + "-" + std::to_string(::getpid()) + " Zoë 山田");
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -31,8 +35,9 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  // The folder as the panel holds it: ending in the separator.
-  std::string WithSeparator() const { return path_.string() + "/"; }
+  // The folder as the panel holds it: UTF-8, ending in the platform's separator.
+  std::string WithSeparator() const { return Text() + kFolderSeparator; }
+  std::string Text() const { return Utf8Text(path_); }
   std::filesystem::path File(const std::filesystem::path& name) const { return path_ / name; }
   bool Exists(const std::filesystem::path& name) const {
     return std::filesystem::exists(File(name));
