@@ -1,5 +1,7 @@
 #include "app/QtLinkLamp.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -30,9 +32,28 @@ QString Describe(LinkState state, const QString& address, std::int32_t port, con
   return QStringLiteral("No connection to the Server Module at ") + ServerText(address, port) + at;
 }
 
+// To a screen reader the lamp is the window's status bar, named "Link state", with the link's
+// state in words as its description and value; a screen reader's "read the status bar" finds it.
+class AccessibleLamp : public QAccessibleWidget {
+ public:
+  explicit AccessibleLamp(QWidget* lamp) : QAccessibleWidget(lamp, QAccessible::StatusBar) {}
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return widget()->accessibleDescription();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* LampInterface(const QString& className, QObject* object) {
+  if (className != QLatin1String(QtLinkLamp::staticMetaObject.className())) return nullptr;
+  return new AccessibleLamp(static_cast<QWidget*>(object));
+}
+
 }  // namespace
 
 QtLinkLamp::QtLinkLamp(QWidget* parent) : QWidget(parent) {
+  static const bool installed = (QAccessible::installFactory(LampInterface), true);
+  Q_UNUSED(installed);
   setObjectName(QStringLiteral("lblLink"));
   // A lamp to look at, never a stop on the way through the panel's controls.
   setFocusPolicy(Qt::NoFocus);
@@ -56,6 +77,7 @@ void QtLinkLamp::Show(LinkState state, const QString& address, std::int32_t port
                       const QTime& since) {
   const QString words = Describe(state, address, port, since);
   setToolTip(words);
+  // Raises the description-change event a screen reader announces.
   setAccessibleDescription(words);
   if (state == state_) return;
   state_ = state;

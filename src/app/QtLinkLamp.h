@@ -8,7 +8,7 @@
 
 #include "app/PanelWindow.h"
 
-// The link lamp in the corner of the menu bar: red while there is no connection to the Server
+// The link lamp at the end of the menu bar: red while there is no connection to the Server
 // Module, amber while connected but the switcher is not reported up, green when both are up.
 // The shape tells the states apart as well as the colour (a ring, a half-filled dot, a full
 // dot), for operators who cannot tell red from green. Its tool tip and accessible description

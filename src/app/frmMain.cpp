@@ -19,6 +19,7 @@
 #include "app/ChannelButtons.h"
 #include "app/QtChannelButton.h"
 #include "app/QtLinkLamp.h"
+#include "app/QtSelectorCombo.h"
 #include "app/QtSelectorModel.h"
 #include "app/QtTwips.h"
 #include "setup/Procedures.h"
@@ -100,11 +101,11 @@ void frmMain::BuildLayout() {
 
   lblConsole = new QLabel(QStringLiteral("Console"), client);
   PlaceAtTwips(*client, lblConsole, "lblConsole", 120, 120, 1455, 200);
-  cmbConsole = new QComboBox(client);
+  cmbConsole = new QtSelectorCombo(client);
   PlaceAtTwips(*client, cmbConsole, "cmbConsole", 120, 480, 2055, 315);
   lblSource = new QLabel(QStringLiteral("Source"), client);
   PlaceAtTwips(*client, lblSource, "lblSource", 120, 960, 1455, 195);
-  cmbSource = new QComboBox(client);
+  cmbSource = new QtSelectorCombo(client);
   PlaceAtTwips(*client, cmbSource, "cmbSource", 120, 1320, 2055, 315);
   cmdCue = new QtChannelButton(QStringLiteral("CUE"), client);
   PlaceAtTwips(*client, cmdCue, "cmdCue", 840, 2400, 735, 615);
@@ -114,6 +115,9 @@ void frmMain::BuildLayout() {
   PlaceAtTwips(*client, cmdOff, "cmdOff", 600, 5040, 1215, 1095);
 
   for (QLabel* label : {lblConsole, lblSource}) PaintBackground(*label, kPanelBackground);
+  // Each label names its list, for a screen reader too (labelled-by).
+  lblConsole->setBuddy(cmbConsole);
+  lblSource->setBuddy(cmbSource);
   for (QComboBox* list : {cmbConsole, cmbSource}) {
     list->setEditable(false);
     list->setModel(new QtSelectorModel(list));
@@ -154,12 +158,30 @@ void frmMain::BuildMenu() {
   mnuExit = mnuFIle->addAction(QStringLiteral("E&xit"));
   mnuExit->setObjectName(QStringLiteral("mnuExit"));
 
-  // The link lamp at the far end of the menu bar, clear of the client area's fixed layout.
-  lblLink = new QtLinkLamp(menuBar());
-  menuBar()->setCornerWidget(lblLink, Qt::TopRightCorner);
+  // The link lamp at the far end of the menu bar, clear of the client area's fixed layout. It
+  // is the window's child, drawn over the bar, not the bar's corner widget: a screen reader
+  // walks a menu bar's menus only, and would never reach a lamp inside it.
+  lblLink = new QtLinkLamp(this);
+  lblLink->raise();
+  menuBar()->installEventFilter(this);
 
   // The window is exactly the menu bar over the client area, and stays that size.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmMain::PlaceLinkLamp() {
+  const QRect bar = menuBar()->geometry();
+  QSize size = lblLink->sizeHint().boundedTo(bar.size());
+  lblLink->setGeometry(
+      QRect(QPoint(bar.right() + 1 - size.width(), bar.top() + (bar.height() - size.height()) / 2),
+            size));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == menuBar() && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    PlaceLinkLamp();
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 // Names a screen reader speaks; the buttons' descriptions follow their colours.

@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QtChannelButton;
 class QtLinkLamp;
+class QtSelectorCombo;
 class frmSetup;
 
 // The operator's panel: the console and source lists, the ON, OFF and CUE buttons, and the link
@@ -71,10 +72,12 @@ class frmMain : public QMainWindow, public PanelWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildLayout();
   void BuildMenu();
+  void PlaceLinkLamp();
   void DescribeControls();
   void ConnectEvents();
   void Form_Unload();
@@ -98,9 +101,9 @@ class frmMain : public QMainWindow, public PanelWindow {
   bool unloaded_ = false;  // the shutdown sequence has run
 
   QLabel* lblConsole = nullptr;
-  QComboBox* cmbConsole = nullptr;
+  QtSelectorCombo* cmbConsole = nullptr;
   QLabel* lblSource = nullptr;
-  QComboBox* cmbSource = nullptr;
+  QtSelectorCombo* cmbSource = nullptr;
   QtChannelButton* cmdCue = nullptr;
   QtChannelButton* cmdOn = nullptr;
   QtChannelButton* cmdOff = nullptr;

@@ -74,7 +74,10 @@ TEST_F(MainWindow, ClientAreaAndEveryControlSitAtTheirTwipsPositions) {
   plain.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain));
   EXPECT_EQ(window->menuBar()->height(), plain.menuBar()->height());
-  EXPECT_EQ(window->menuBar()->cornerWidget(Qt::TopRightCorner), Child<QtLinkLamp>("lblLink"));
+  const QRect bar = window->menuBar()->geometry();
+  const QRect lamp = Child<QtLinkLamp>("lblLink")->geometry();
+  EXPECT_TRUE(bar.contains(lamp)) << "the lamp sits on the menu bar";
+  EXPECT_EQ(lamp.right(), bar.right()) << "at its far end";
 
   const TwipsPlace places[] = {
       {"lblConsole", 120, 120, 1455, 200}, {"cmbConsole", 120, 480, 2055, 315},
@@ -158,6 +161,47 @@ TEST_F(MainWindow, ScreenReaderHearsEveryControlAndTheButtonsFollowTheirColours)
                   .match(Spoken(lamp, QAccessible::Description))
                   .hasMatch())
       << lamp->toolTip().toStdString();
+}
+
+// The accessible interface of the widget, found by walking down from the window as a screen
+// reader does, each child's parent leading back up; null when the walk never reaches it.
+QAccessibleInterface* Reached(QAccessibleInterface* from, QObject* widget) {
+  if (from->object() == widget) return from;
+  for (int i = 0; i < from->childCount(); ++i) {
+    QAccessibleInterface* child = from->child(i);
+    if (child == nullptr || child->parent() == nullptr ||
+        child->parent()->indexOfChild(child) != i) {
+      continue;
+    }
+    if (QAccessibleInterface* found = Reached(child, widget)) return found;
+  }
+  return nullptr;
+}
+
+TEST_F(MainWindow, ScreenReaderReachesTheLampAndKnowsTheListsByTheirLabels) {
+  window->show();
+  QAccessibleInterface* top = QAccessible::queryAccessibleInterface(window.get());
+
+  window->ShowLinkState(LinkState::SwitcherUp, "127.0.0.1", 1250);
+  QAccessibleInterface* lamp = Reached(top, Child<QWidget>("lblLink"));
+  ASSERT_NE(lamp, nullptr) << "the lamp is not in the window's accessible tree";
+  EXPECT_EQ(lamp->text(QAccessible::Name), "Link state");
+  EXPECT_TRUE(lamp->text(QAccessible::Description).startsWith("Switcher link up: 127.0.0.1:1250"));
+  EXPECT_FALSE(lamp->state().focusable) << "the lamp is no stop in the tab chain";
+
+  SetInputNames(window->vars(), {"A", "Guest Mic 1"});
+  window->vars().SelectedSource = 2;
+  window->LoadInputCombo();
+  for (const auto& [name, list] : {std::pair{"Console", "cmbConsole"}, {"Source", "cmbSource"}}) {
+    QAccessibleInterface* selector = Reached(top, Child<QWidget>(list));
+    ASSERT_NE(selector, nullptr) << name;
+    EXPECT_EQ(selector->text(QAccessible::Name), name);
+    const auto labels = selector->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1) << name;
+    EXPECT_EQ(labels[0].first->text(QAccessible::Name), name);
+  }
+  EXPECT_EQ(Reached(top, Child<QWidget>("cmbSource"))->text(QAccessible::Value),
+            "Guest Mic 1 [0002]");
 }
 
 // The operator tells the states apart by shape as well as colour: a ring, a dot filled in its
@@ -447,6 +491,25 @@ TEST_F(Selectors, ShortConsoleTableKeepsWhatWasBuiltWithNothingSelected) {
   EXPECT_EQ(Child<QComboBox>("cmbConsole")->currentIndex(), -1);
   EXPECT_EQ(vars.SelectedConsole, 1);
   EXPECT_TRUE(Contains(folder.Read("Errorlog.txt"), "Error Loading Console Combo Box"));
+}
+
+// A name too long for the list's fixed width: the closed list shortens the name and still
+// draws the whole number, so sources 5 and 6 of the same name look different there.
+TEST_F(Selectors, ClosedListKeepsTheNumberOfALongNameWhole) {
+  Variables& vars = window->vars();
+  const std::string name = "Guest Microphone on the Left Riser";
+  SetInputNames(vars, {"A", "B", "C", "D", name, name});
+  QComboBox* list = Child<QComboBox>("cmbSource");
+  const QSize width = list->size();
+  const auto closed = [&](std::int16_t source) {
+    vars.SelectedSource = source;
+    window->LoadInputCombo();
+    return list->grab().toImage();
+  };
+  const QImage five = closed(5);
+  EXPECT_NE(five, closed(6)) << "the number's last digit is cut off";
+  EXPECT_EQ(list->size(), width);
+  EXPECT_EQ(list->currentText().toStdString(), name + " [0006]") << "the entry is unchanged";
 }
 
 TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {

@@ -1,0 +1,103 @@
+#include "app/QtSelectorCombo.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+namespace {
+
+// What a screen reader is told of a selector. Qt's own combo box on Linux names the list after
+// its chosen entry, so "Console" and "Source" were never heard; here the name is the label's
+// (or the accessible name set on the list) and the chosen entry is the value.
+class AccessibleSelector : public QAccessibleWidget {
+ public:
+  explicit AccessibleSelector(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return list()->currentText();
+    return QAccessibleWidget::text(t);
+  }
+
+  // The open list, so its entries can be read and chosen.
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && child->object() == list()->view() ? 0 : -1;
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.expandable = true;
+    s.expanded = list()->view()->isVisible();
+    s.collapsed = !s.expanded;
+    return s;
+  }
+
+  QStringList actionNames() const override {
+    return QStringList(showMenuAction()) << pressAction() << QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& action) override {
+    if (action == showMenuAction() || action == pressAction()) {
+      if (list()->view()->isVisible()) {
+        list()->hidePopup();
+      } else {
+        list()->showPopup();
+      }
+      return;
+    }
+    QAccessibleWidget::doAction(action);
+  }
+
+ private:
+  QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* SelectorInterface(const QString& className, QObject* object) {
+  if (className != QLatin1String(QtSelectorCombo::staticMetaObject.className())) return nullptr;
+  return new AccessibleSelector(static_cast<QComboBox*>(object));
+}
+
+// Where the entry's number begins: its " [", the last one, since a name may hold brackets.
+qsizetype NumberStart(const QString& entry) {
+  if (!entry.endsWith(QLatin1Char(']'))) return -1;
+  return entry.lastIndexOf(QLatin1String(" ["));
+}
+
+}  // namespace
+
+QtSelectorCombo::QtSelectorCombo(QWidget* parent) : QComboBox(parent) {
+  static const bool installed = (QAccessible::installFactory(SelectorInterface), true);
+  Q_UNUSED(installed);
+}
+
+QString QtSelectorCombo::Fitted(const QString& entry, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(entry) <= width) return entry;
+  const qsizetype start = NumberStart(entry);
+  if (start < 0) return metrics.elidedText(entry, Qt::ElideRight, width);
+  const QString number = entry.mid(start);
+  const int room = width - metrics.horizontalAdvance(number);
+  // No room for even an ellipsis: the number alone, whose digits matter most.
+  const QString name =
+      room > 0 ? metrics.elidedText(entry.left(start), Qt::ElideRight, room) : QString();
+  return name + number;
+}
+
+void QtSelectorCombo::paintEvent(QPaintEvent*) {
+  // As QComboBox paints itself, with the chosen entry fitted to the text field.
+  QStylePainter painter(this);
+  painter.setPen(palette().color(QPalette::Text));
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  QRect field =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  // The styles draw the label a pixel in from each side of the field.
+  field.adjust(1, 0, -1, 0);
+  if (!option.currentIcon.isNull()) field.setLeft(field.left() + option.iconSize.width() + 4);
+  option.currentText = Fitted(option.currentText, fontMetrics(), field.width());
+  painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
