@@ -1,8 +1,11 @@
 #include <QApplication>
+#include <QByteArray>
 #include <QDir>
 #include <QStandardPaths>
 
+#include "app/QtSingleInstance.h"
 #include "app/frmMain.h"
+#include "setup/Procedures.h"
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -52,7 +55,27 @@ void CloseOnTerminationSignals(frmMain& window) {
 }  // namespace
 #endif
 
+namespace {
+
+// Wayland lets no client keep its window above the others, so Qt's Wayland platform drops the
+// stay-on-top hint, and Qt picks that platform by itself whenever a Wayland session is found:
+// the panel would silently go behind the next window. Where an X display is there as well
+// (XWayland, on every current GNOME and KDE session), the panel runs on X, where it stays on
+// top. An operator who names a platform (QT_QPA_PLATFORM, -platform) gets that one.
+void PreferXWhereStayOnTopWorks(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray argument(argv[i]);
+    if (argument == "-platform" || argument == "--platform") return;
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
+  qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  PreferXWhereStayOnTopWorks(argc, argv);
   QApplication app(argc, argv);
   // An installed panel keeps its files in ~/.config/qevntpnl (or under $XDG_CONFIG_HOME),
   // whatever the executable happens to be called.
@@ -67,8 +90,16 @@ int main(int argc, char* argv[]) {
   const auto coreFolder = [](const QString& folder) {
     return QDir::toNativeSeparators(folder).toUtf8().toStdString();
   };
-  frmMain window(coreFolder(QCoreApplication::applicationDirPath()),
-                 coreFolder(userSettingsFolder));
+  const std::string programFolder = coreFolder(QCoreApplication::applicationDirPath());
+  const std::string userFolder = coreFolder(userSettingsFolder);
+  // A second start on the same settings folder brings the running panel forward and ends
+  // here, before it has read or written anything.
+  QtSingleInstance onePanel(
+      QString::fromStdString(SettingsFolder(ProgramFolders{programFolder, userFolder})));
+  if (!onePanel.Claim()) return 0;
+  frmMain window(programFolder, userFolder);
+  QObject::connect(&onePanel, &QtSingleInstance::RaiseRequested, &window,
+                   [&window] { QtSingleInstance::BringToFront(window); });
 #if defined(Q_OS_UNIX)
   CloseOnTerminationSignals(window);
 #endif

@@ -320,10 +320,13 @@ std::string MakeUserFolder(const std::string& userSettings) {
 
 // Beside the program while the panel may write there. An installed copy uses the user's own
 // folder: it never writes into the install folder, not even for an administrator who could.
+bool IsInstalledCopy(const ProgramFolders& folders) {
+  return IsWithin(folders.program, folders.installedProgram) ||
+         !folders.isWritable(folders.program);
+}
+
 void PlaceFiles(Variables& vars, const ProgramFolders& folders) {
-  const bool installed =
-      IsWithin(folders.program, folders.installedProgram) || !folders.isWritable(folders.program);
-  if (!installed) {
+  if (!IsInstalledCopy(folders)) {
     vars.AppFolder = WithFolderSeparator(folders.program);
     vars.PresetFolder.clear();
     return;
@@ -339,6 +342,10 @@ void PlaceFiles(Variables& vars, const ProgramFolders& folders) {
 }
 
 }  // namespace
+
+std::string SettingsFolder(const ProgramFolders& folders) {
+  return WithFolderSeparator(IsInstalledCopy(folders) ? folders.userSettings : folders.program);
+}
 
 // Found by making a file there, uniquely named, and removing it again: that answers for the
 // folder's access rights, a read-only disk and a file in the folder's place alike. Asking for

@@ -30,6 +30,10 @@ struct ProgramFolders {
   std::function<bool(const std::string& folder)> isWritable = FolderIsWritable;
 };
 
+// The folder the configuration file and the error log live in for these folders: beside the
+// program, or the user's own settings folder for an installed copy. Creates nothing.
+std::string SettingsFolder(const ProgramFolders& folders);
+
 // Start-up values of every setting and the default name tables; stops the poll timer.
 // Records its own failures. Decides AppFolder (and PresetFolder) from the folders, creating
 // the user's settings folder when it is needed; one that cannot be made is said on standard
