@@ -10,14 +10,43 @@ namespace {
 
 // What a screen reader is told of a selector. Qt's own combo box on Linux names the list after
 // its chosen entry, so "Console" and "Source" were never heard; here the name is the label's
-// (or the accessible name set on the list) and the chosen entry is the value.
-class AccessibleSelector : public QAccessibleWidget {
+// (or the accessible name set on the list), and the chosen entry is the value and, for AT-SPI,
+// which has no text value, the list's read-only text.
+class AccessibleSelector : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit AccessibleSelector(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
 
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Value) return list()->currentText();
     return QAccessibleWidget::text(t);
+  }
+
+  // The chosen entry as text: read only, never selected, no caret.
+  QString text(int startOffset, int endOffset) const override {
+    return list()->currentText().mid(startOffset, endOffset - startOffset);
+  }
+  int characterCount() const override { return static_cast<int>(list()->currentText().size()); }
+  void selection(int, int* startOffset, int* endOffset) const override {
+    *startOffset = *endOffset = 0;
+  }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  QRect characterRect(int) const override { return {}; }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int, int* startOffset, int* endOffset) const override {
+    *startOffset = 0;
+    *endOffset = characterCount();
+    return {};
   }
 
   // The open list, so its entries can be read and chosen.
