@@ -108,10 +108,12 @@ QString QtSelectorCombo::Fitted(const QString& entry, const QFontMetrics& metric
   const qsizetype start = NumberStart(entry);
   if (start < 0) return metrics.elidedText(entry, Qt::ElideRight, width);
   const QString number = entry.mid(start);
+  // A switcher pads its names with blanks to a fixed length; short of room, those go first.
+  QString name = entry.left(start);
+  while (name.endsWith(QLatin1Char(' '))) name.chop(1);
   const int room = width - metrics.horizontalAdvance(number);
   // No room for even an ellipsis: the number alone, whose digits matter most.
-  const QString name =
-      room > 0 ? metrics.elidedText(entry.left(start), Qt::ElideRight, room) : QString();
+  name = room > 0 ? metrics.elidedText(name, Qt::ElideRight, room) : QString();
   return name + number;
 }
 
