@@ -7,7 +7,7 @@ if [ -z "${QEV_SESSION_BUS:-}" ]; then
 fi
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/../../scripts/lib/packages.sh"
-ensure_packages dbus-daemon at-spi2-core python3-pyatspi >/dev/null
+ensure_packages dbus-daemon dbus-bin at-spi2-core python3-pyatspi >/dev/null
 
 BUS_PID=
 trap 'stop_pid "$BUS_PID"; cleanup' EXIT
