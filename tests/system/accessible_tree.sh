@@ -3,11 +3,11 @@
 # words, the lists named "Console" and "Source" by their labels. The tree is printed as the
 # AT-SPI registry gives it. Runs under a session bus and an accessibility bus of its own.
 if [ -z "${QEV_SESSION_BUS:-}" ]; then
+  source "$(dirname "$0")/../../scripts/lib/packages.sh"
+  ensure_packages dbus-daemon dbus-bin at-spi2-core python3-pyatspi >/dev/null
   QEV_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/../../scripts/lib/packages.sh"
-ensure_packages dbus-daemon dbus-bin at-spi2-core python3-pyatspi >/dev/null
 
 BUS_PID=
 trap 'stop_pid "$BUS_PID"; cleanup' EXIT
