@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 #include <QWidget>
 
@@ -32,8 +31,10 @@ QString FolderTag(const QString& folder) {
 // The lock lives in the user's own run-time folder, not in the settings folder: a folder copied
 // while its panel runs (to make a second console's copy) would carry a lock that looks held.
 QString LockPath(const QString& tag) {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
+  // The session's own run-time folder where there is one; else the temporary folder, which is
+  // the user's own on Windows and macOS.
+  QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
   return QDir(folder).filePath(tag + QStringLiteral(".lock"));
 }
 
