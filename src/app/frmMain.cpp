@@ -171,7 +171,7 @@ void frmMain::BuildMenu() {
 
 void frmMain::PlaceLinkLamp() {
   const QRect bar = menuBar()->geometry();
-  QSize size = lblLink->sizeHint().boundedTo(bar.size());
+  const QSize size = lblLink->sizeHint().boundedTo(bar.size());
   lblLink->setGeometry(
       QRect(QPoint(bar.right() + 1 - size.width(), bar.top() + (bar.height() - size.height()) / 2),
             size));

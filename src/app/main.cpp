@@ -62,7 +62,8 @@ namespace {
 // the panel would silently go behind the next window. Where an X display is there as well
 // (XWayland, on every current GNOME and KDE session), the panel runs on X, where it stays on
 // top. An operator who names a platform (QT_QPA_PLATFORM, -platform) gets that one.
-void PreferXWhereStayOnTopWorks(int argc, char* argv[]) {
+void PreferXWhereStayOnTopWorks([[maybe_unused]] int argc, [[maybe_unused]] char* argv[]) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)  // a Mac with XQuartz has DISPLAY but no xcb
   if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
   for (int i = 1; i < argc; ++i) {
     const QByteArray argument(argv[i]);
@@ -70,6 +71,7 @@ void PreferXWhereStayOnTopWorks(int argc, char* argv[]) {
   }
   if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
   qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
 }
 
 }  // namespace

@@ -163,47 +163,6 @@ TEST_F(MainWindow, ScreenReaderHearsEveryControlAndTheButtonsFollowTheirColours)
       << lamp->toolTip().toStdString();
 }
 
-// The accessible interface of the widget, found by walking down from the window as a screen
-// reader does, each child's parent leading back up; null when the walk never reaches it.
-QAccessibleInterface* Reached(QAccessibleInterface* from, QObject* widget) {
-  if (from->object() == widget) return from;
-  for (int i = 0; i < from->childCount(); ++i) {
-    QAccessibleInterface* child = from->child(i);
-    if (child == nullptr || child->parent() == nullptr ||
-        child->parent()->indexOfChild(child) != i) {
-      continue;
-    }
-    if (QAccessibleInterface* found = Reached(child, widget)) return found;
-  }
-  return nullptr;
-}
-
-TEST_F(MainWindow, ScreenReaderReachesTheLampAndKnowsTheListsByTheirLabels) {
-  window->show();
-  QAccessibleInterface* top = QAccessible::queryAccessibleInterface(window.get());
-
-  window->ShowLinkState(LinkState::SwitcherUp, "127.0.0.1", 1250);
-  QAccessibleInterface* lamp = Reached(top, Child<QWidget>("lblLink"));
-  ASSERT_NE(lamp, nullptr) << "the lamp is not in the window's accessible tree";
-  EXPECT_EQ(lamp->text(QAccessible::Name), "Link state");
-  EXPECT_TRUE(lamp->text(QAccessible::Description).startsWith("Switcher link up: 127.0.0.1:1250"));
-  EXPECT_FALSE(lamp->state().focusable) << "the lamp is no stop in the tab chain";
-
-  SetInputNames(window->vars(), {"A", "Guest Mic 1"});
-  window->vars().SelectedSource = 2;
-  window->LoadInputCombo();
-  for (const auto& [name, list] : {std::pair{"Console", "cmbConsole"}, {"Source", "cmbSource"}}) {
-    QAccessibleInterface* selector = Reached(top, Child<QWidget>(list));
-    ASSERT_NE(selector, nullptr) << name;
-    EXPECT_EQ(selector->text(QAccessible::Name), name);
-    const auto labels = selector->relations(QAccessible::Label);
-    ASSERT_EQ(labels.size(), 1) << name;
-    EXPECT_EQ(labels[0].first->text(QAccessible::Name), name);
-  }
-  EXPECT_EQ(Reached(top, Child<QWidget>("cmbSource"))->text(QAccessible::Value),
-            "Guest Mic 1 [0002]");
-}
-
 // The operator tells the states apart by shape as well as colour: a ring, a dot filled in its
 // lower half, a full dot. Points of a 20 x 20 lamp: on the ring, inside above and below the
 // middle.
