@@ -77,6 +77,9 @@ void TCPComm::scktSwitcher_Close() {
 }
 
 void TCPComm::tmrPoll_Timer() {
+  // Counted repeats and summaries the log holds back are written once their time is up, even
+  // when no further report comes.
+  log_.Tick();
   try {
     if (v_.SocketConnected == kFalse) {
       // Down: every tick tries again. Pacing the attempts is the socket adapter's business.
