@@ -49,7 +49,7 @@ std::int32_t FakeSocket::Write(const char* bytes, std::int32_t length) {
 }
 
 std::int32_t FakeSocket::Read(char* area, std::int32_t maxLength) {
-  if (recordEachWrite) readMaxima.push_back(maxLength);
+  readMaxima.push_back(maxLength);
   if (incoming.empty()) {
     lastError = errorWhenEmpty;
     return 0;
