@@ -45,6 +45,7 @@ class SinkSocket : public SocketComponent {
   std::int16_t BytesTaken() const override { return bytesTaken_; }
   std::int32_t Read(char*, std::int32_t) override { return 0; }
   std::int16_t LastError() const override { return kWouldBlock; }
+  void ResumeDataArrival() override {}
 
   std::int64_t bytesWritten = 0;
 

@@ -1,9 +1,13 @@
 #include "app/QtServerLink.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 // The poll timer's period until the start-up settings re-time it.
 constexpr int kInitialPollMs = 1000;
+// How long one timeout of the decode timer may decode before the window gets its turn.
+constexpr qint64 kDecodeSliceMs = 4;
 
 }  // namespace
 
@@ -11,8 +15,8 @@ QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& 
                            QObject* parent)
     : QObject(parent), vars_(vars), comm_(vars, scktSwitcher_, window, *this, log) {
   tmrDecode_.setObjectName(QStringLiteral("tmrDecode"));
-  // Runs only while received bytes wait, as fast as the event loop allows, one message per
-  // tick so that clicks and repaints get their turn between messages.
+  // Runs only while received bytes wait, as fast as the event loop allows, a few milliseconds
+  // of messages per timeout so that clicks and repaints get their turn between them.
   tmrDecode_.setInterval(0);
   tmrPoll_.setObjectName(QStringLiteral("tmrPoll"));
   tmrPoll_.setInterval(kInitialPollMs);
@@ -41,7 +45,15 @@ void QtServerLink::tmrDecode_Timer() {
     tmrDecode_.stop();
     return;
   }
-  comm_.tmrDecode_Timer();
+  // A slice of messages per timeout: a queue of short messages drains in a fraction of the
+  // time one per pass of the event loop would take, and clicks and repaints still come
+  // between slices.
+  QElapsedTimer slice;
+  slice.start();
+  do {
+    comm_.tmrDecode_Timer();
+  } while (!vars_.ReceiveBuffer.empty() && !comm_.DecodeStalled() &&
+           !slice.hasExpired(kDecodeSliceMs));
 }
 
 void QtServerLink::SetPollTimerEnabled(bool enabled) {

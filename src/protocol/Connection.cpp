@@ -62,6 +62,10 @@ void TCPComm::scktSwitcher_Connect() {
     // PollTicks keeps running: the first poll on the new link follows the running count.
     v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;
+    // A new link has said nothing yet. Bytes of the last one may still have been decoded after
+    // it closed and flagged the switcher up: the lamp would show green before this server said
+    // so, and its first F4 would not ask for the name tables.
+    v_.SwitcherConnected = kFalse;
     UpdateLinkLamp();
   } catch (...) {
     log_.ReportError("Error Connecting from Server", "Socket Error");
@@ -77,6 +81,9 @@ void TCPComm::scktSwitcher_Close() {
 }
 
 void TCPComm::tmrPoll_Timer() {
+  // Counted repeats and summaries the log holds back are written once their time is up, even
+  // when no further report comes.
+  log_.Tick();
   try {
     if (v_.SocketConnected == kFalse) {
       // Down: every tick tries again. Pacing the attempts is the socket adapter's business.

@@ -58,6 +58,10 @@ void TCPComm::SendChannelOnOff(std::int16_t source, std::int16_t action, std::in
     entry.console = WireNumber(console);
     entry.state = action;
     // Nothing chosen yet (0) gives a negative wire number, which is no byte: nothing is sent.
+    // Numbers beyond 14 bits (16385 and up, only from a hand-edited ini) are refused the same
+    // way and reported: their high group would be a command byte inside the message, and the
+    // switcher would take the command as broken off there. 16384 becomes wire 16383, the
+    // "Undefined" value, like the list's own "Undefined".
     SendToSwitcher(msg::ChannelCommand(byte1, entry));
   } catch (...) {
     log_.ReportError("Error Sending Channel On Off", "Switcher Command Error");

@@ -19,8 +19,9 @@ constexpr std::int16_t kNotConnected = 10057;         // no link to read from or
 // Qt would wait 30 s for a server that never answers the SYN; the panel gives up sooner and
 // lets the poll timer start a fresh attempt.
 constexpr int kAttemptTimeoutMs = 5000;
-// Bytes the socket holds for the panel before it stops reading from the network: a server
-// that floods the link is held back by TCP instead of growing the panel's memory.
+// Bytes the socket holds for the panel before it stops reading from the network: while the
+// panel's own backlog is full it takes nothing, and a server that floods the link is then held
+// back by TCP instead of growing the panel's memory or losing its messages.
 constexpr qint64 kReadBufferBytes = 256 * 1024;
 // The data-arrival event carries a 16-bit count, and the panel reads count + 1 bytes at once.
 constexpr qint64 kMaxAnnounced = 32766;
@@ -170,6 +171,13 @@ std::int32_t QtSocketComponent::Read(char* area, std::int32_t maxLength) {
   // "Would block" only while more may come; after the server closed, the panel stops asking.
   lastError_ = socket_.state() == QAbstractSocket::ConnectedState ? kWouldBlock : kNotConnected;
   return 0;
+}
+
+void QtSocketComponent::ResumeDataArrival() {
+  CallScope scope(callDepth_);
+  // Qt announces only bytes that are new to it; what it already holds must be announced again.
+  // Raised from inside the panel's own call, it waits for the event loop.
+  if (socket_.bytesAvailable() > 0) Raise(Notice::kReadyRead);
 }
 
 void QtSocketComponent::OnConnected() {

@@ -51,6 +51,7 @@ class QtSocketComponent : public QObject, public SocketComponent {
   std::int16_t BytesTaken() const override { return bytesTaken_; }
   std::int32_t Read(char* area, std::int32_t maxLength) override;
   std::int16_t LastError() const override { return lastError_; }
+  void ResumeDataArrival() override;
 
  signals:
   void Connected();

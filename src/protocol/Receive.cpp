@@ -14,9 +14,14 @@ namespace {
 
 using msg::IsCommandByte;
 
-// The longest one arrival may spend decoding a backlog beyond the bound. Each message may cost
-// a log line or a write to the server, and the operator's window waits meanwhile.
-constexpr auto kBacklogDecodeBudget = std::chrono::milliseconds(30);
+// How long one arrival may spend decoding a backlog over the bound before the window gets its
+// turn again. Each message may cost a log line or a write to the server.
+constexpr auto kDecodeSlice = std::chrono::milliseconds(4);
+
+// The most undecoded bytes the panel takes from the socket: the longest legal message. Beyond
+// it the panel stops reading and leaves the rest with the socket, so a server that sends faster
+// than the panel can act is slowed down by TCP instead of losing messages or filling memory.
+constexpr auto kBacklogBound = static_cast<std::size_t>(kMaxMessageLength);
 
 }  // namespace
 
@@ -27,7 +32,22 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
     // so bytes that came in after the announcement are taken too.
     const std::int16_t maxLength = CheckedInt16(static_cast<long long>(bytesTotal) + 1);
     std::string area(static_cast<std::size_t>(maxLength), '\0');
+    const auto deadline = std::chrono::steady_clock::now() + kDecodeSlice;
     for (;;) {
+      if (v_.ReceiveBuffer.size() > kBacklogBound) {
+        // A backlog over the bound always moves: its front is a whole message, bytes that are
+        // dropped, or a message too long to be legal, whose command byte goes.
+        while (v_.ReceiveBuffer.size() > kBacklogBound &&
+               std::chrono::steady_clock::now() < deadline) {
+          ProcessReceiveBuffer();
+        }
+        if (v_.ReceiveBuffer.size() > kBacklogBound) {
+          // The rest stays with the socket; the decode timer asks for it once there is room.
+          readingHeldBack_ = true;
+          timers_.EnableDecodeTimer();
+          return;
+        }
+      }
       const std::int32_t count = socket_.Read(area.data(), maxLength);
       if (count > 0) {
         v_.ReceiveBuffer.Append(std::string_view(area).substr(
@@ -38,22 +58,9 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
       // Drained. Whatever ended the reads, "would block" or a link that is going away (a
       // server may send its last report and close at once), the bytes taken are decoded: they
       // may be all the server ever sends. The link's own events deal with the closed socket.
+      readingHeldBack_ = false;
       timers_.EnableDecodeTimer();
       ProcessReceiveBuffer();
-      // The decode timer takes one message per tick, so a server sending short messages
-      // faster than that would fill memory. A backlog beyond the longest legal message is
-      // decoded now, message by message, until it fits again. A server that sends faster
-      // than the panel can act on its messages loses the oldest of the surplus rather than
-      // freeze the window: decoding resumes at the next command byte.
-      const auto deadline = std::chrono::steady_clock::now() + kBacklogDecodeBudget;
-      const auto bound = static_cast<std::size_t>(kMaxMessageLength);
-      while (v_.ReceiveBuffer.size() > bound && !decodeStalled_) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-          v_.ReceiveBuffer.TakeFront(v_.ReceiveBuffer.size() - bound);
-          break;
-        }
-        ProcessReceiveBuffer();
-      }
       return;
     }
   } catch (...) {
@@ -63,6 +70,12 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
 
 void TCPComm::tmrDecode_Timer() {
   if (!v_.ReceiveBuffer.empty()) ProcessReceiveBuffer();
+  if (readingHeldBack_ && v_.ReceiveBuffer.size() <= kBacklogBound) {
+    // Room again: the socket holds what the server sent meanwhile, and no new event comes for
+    // bytes it already holds.
+    readingHeldBack_ = false;
+    socket_.ResumeDataArrival();
+  }
 }
 
 void TCPComm::ProcessReceiveBuffer() {

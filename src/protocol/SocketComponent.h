@@ -32,4 +32,8 @@ class SocketComponent {
   // Reads at most maxLength bytes into area; returns the count, below 1 when nothing was read.
   virtual std::int32_t Read(char* area, std::int32_t maxLength) = 0;
   virtual std::int16_t LastError() const = 0;
+  // The panel left bytes unread while its backlog was full and has room again: raise data
+  // arrival once more, later and not from inside this call, if the socket holds any. Without
+  // it those bytes would wait for the server to send something new.
+  virtual void ResumeDataArrival() = 0;
 };

@@ -68,6 +68,8 @@ class TCPComm {
   LinkTimers& timers_;
   ErrorReporter& log_;
   bool decodeStalled_ = false;
+  // The last arrival left bytes with the socket because the backlog was over its bound.
+  bool readingHeldBack_ = false;
   // What the lamp shows: the window opens with no connection and no address.
   LinkState lampState_ = LinkState::NoConnection;
   std::string lampAddress_;

@@ -1,5 +1,6 @@
 #include "setup/ErrorLog.h"
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "setup/CallScope.h"
 #include "setup/Failure.h"
@@ -93,6 +95,24 @@ void CurrentFailure(std::int32_t& code, std::string& description) {
   }
 }
 
+// Seconds since 1 January 1970 of a local time, for measuring windows between reports; a clock
+// that is set back simply starts a new window.
+long long SecondsOf(const LocalDateTime& when) {
+  // Days from the civil date (proleptic Gregorian calendar).
+  const int y = when.year - (when.month <= 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yearOfEra = y - era * 400;
+  const int monthFromMarch = when.month + (when.month > 2 ? -3 : 9);
+  const int dayOfYear = (153 * monthFromMarch + 2) / 5 + when.day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const long long days = static_cast<long long>(era) * 146097 + dayOfEra - 719468;
+  return ((days * 24 + when.hour) * 60 + when.minute) * 60 + when.second;
+}
+
+std::string Plural(long long count, const char* one, const char* many) {
+  return std::to_string(count) + (count == 1 ? one : many);
+}
+
 }  // namespace
 
 LocalDateTime SystemClock::Now() const {
@@ -129,6 +149,15 @@ std::string SystemClock::GeneralDateTime(const LocalDateTime& when) const {
   return std::string(text, length);
 }
 
+ErrorLog::~ErrorLog() {
+  // Shutdown: whatever is still held back is written now, so nothing goes unaccounted for.
+  try {
+    Settle(clock_.Now(), true);
+  } catch (...) {
+    // A log that cannot be written at shutdown has nowhere left to say so.
+  }
+}
+
 void ErrorLog::ReportError(std::string_view message, std::string_view location) {
   std::int32_t code = 0;
   std::string description;
@@ -138,12 +167,103 @@ void ErrorLog::ReportError(std::string_view message, std::string_view location) 
   text += std::to_string(code);
   text += " - ";
   text += description;
-  WriteErrorFile(text, location);
+
+  const LocalDateTime now = clock_.Now();
+  Settle(now, false);
+  const long long since = SecondsOf(now) - lastSecond_;
+  if (haveLast_ && text == lastText_ && location == lastLocation_ && since >= 0 &&
+      since < kRepeatSeconds) {
+    ++repeats_;
+    return;
+  }
+  if (repeats_ > 0) WriteRepeatCount(now);
+  if (!Spend(text, location)) {
+    CountOver(now, location, message, 1);
+    return;
+  }
+  if (AppendLine(now, text, location)) {
+    haveLast_ = true;
+    lastLocation_ = location;
+    lastMessage_ = message;
+    lastText_ = std::move(text);
+    lastSecond_ = SecondsOf(now);
+  }
+}
+
+void ErrorLog::Tick() {
+  if (repeats_ > 0 || !over_.empty()) Settle(clock_.Now(), false);
+}
+
+void ErrorLog::Settle(const LocalDateTime& when, bool everything) {
+  const long long second = SecondsOf(when);
+  if (repeats_ > 0) {
+    const long long since = second - lastSecond_;
+    if (everything || since >= kRepeatSeconds || since < 0) WriteRepeatCount(when);
+  }
+  const long long minute = second / 60;
+  if (minute != minute_ || everything) {
+    minute_ = minute;
+    spent_ = 0;
+    WriteSummaries(when);
+  }
+}
+
+void ErrorLog::WriteRepeatCount(const LocalDateTime& when) {
+  // Taken first: the line's own failure is reported through here again.
+  const long long count = repeats_;
+  repeats_ = 0;
+  haveLast_ = false;  // the count is now the last line, so the next report is written whole
+  const std::string location = lastLocation_;
+  const std::string message = lastMessage_;
+  const std::string text = "Last report repeated " + Plural(count, " time", " times");
+  if (Spend(text, location)) {
+    AppendLine(when, text, location);
+  } else {
+    CountOver(when, location, message, count);
+  }
+}
+
+void ErrorLog::CountOver(const LocalDateTime& when, std::string_view location,
+                         std::string_view message, long long count) {
+  if (over_.empty()) overMinuteText_ = TwoDigits(when.hour) + ":" + TwoDigits(when.minute);
+  for (Held& held : over_) {
+    if (held.location == location && held.message == message) {
+      held.count += count;
+      return;
+    }
+  }
+  over_.push_back(Held{std::string(location), std::string(message), count});
+}
+
+void ErrorLog::WriteSummaries(const LocalDateTime& when) {
+  if (over_.empty()) return;
+  // One line per location and message: the panel has a few dozen of them at most.
+  std::vector<Held> held;
+  held.swap(over_);
+  const std::string minute = overMinuteText_;
+  for (const Held& h : held) {
+    const std::string text = h.message + ": " + Plural(h.count, " more report", " more reports") +
+                             " in minute " + minute + ", over the log's limit";
+    spent_ += kMessageColumn + text.size() + 2;
+    AppendLine(when, text, h.location);
+  }
+}
+
+bool ErrorLog::Spend(std::string_view text, std::string_view location) {
+  if (spent_ >= kLineBudget) return false;
+  // Spent even when the write then fails: an unwritable log is not tried more often either.
+  spent_ += std::max(kLocationColumn + location.size(), kMessageColumn) + text.size() + 2;
+  return true;
 }
 
 void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) {
+  AppendLine(clock_.Now(), text, location);
+}
+
+bool ErrorLog::AppendLine(const LocalDateTime& when, std::string_view text,
+                          std::string_view location) {
   try {
-    std::string line = clock_.GeneralDateTime(clock_.Now());
+    std::string line = clock_.GeneralDateTime(when);
     PadTo(line, kLocationColumn);
     line += location;
     PadTo(line, kMessageColumn);
@@ -183,6 +303,7 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
     file.write(line.data(), static_cast<std::streamsize>(line.size()));
     file.close();
     if (!file) throw Failure(kFileAccess, "Path/File access error");
+    return true;
   } catch (...) {
     // The report of a failed write goes to the same file; if that fails too, it is dropped
     // rather than reported again, so an unwritable log can never loop.
@@ -190,6 +311,7 @@ void ErrorLog::WriteErrorFile(std::string_view text, std::string_view location) 
       CallScope reporting(depth_);
       ReportError("Error writing to Error file", "File Error");
     }
+    return false;
   }
 }
 

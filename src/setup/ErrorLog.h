@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/Variables.h"
 #include "setup/ErrorReporter.h"
@@ -33,18 +35,65 @@ class SystemClock : public Clock {
 };
 
 // "Errorlog.txt" in the program folder: one line per report, archived at 1,024,000 bytes.
+//
+// A server with a fault can make the same handler fail thousands of times a second. The log
+// stays readable and the disk safe, and every report is still accounted for:
+// - a report just like the last line written (same location, message, code and description)
+//   within kRepeatSeconds is counted, and the count follows as one line, "Last report repeated
+//   N times", when another report comes, when the window has passed (at the next report or
+//   Tick), or when the log is destroyed;
+// - beyond kLineBudget bytes of lines in one minute, reports are counted per location and
+//   message and summarised, one line each, once the minute is over.
+// So the log and its archives grow by at most 64 KB a minute under any mix of reports.
 class ErrorLog : public ErrorReporter {
  public:
   static constexpr long long kArchiveSize = 1024000;
+  static constexpr long long kRepeatSeconds = 10;
+  // Full lines per minute; the summaries and a new log's header stay within the rest of 64 KB.
+  static constexpr std::size_t kLineBudget = 48 * 1024;
 
   ErrorLog(const Variables& vars, const Clock& clock) : v_(vars), clock_(clock) {}
+  ~ErrorLog() override;
+  ErrorLog(const ErrorLog&) = delete;
+  ErrorLog& operator=(const ErrorLog&) = delete;
 
   void ReportError(std::string_view message, std::string_view location) override;
   void WriteErrorFile(std::string_view text, std::string_view location);
   void CreateErrorFile();
+  // Writes what has been held back once its window or its minute is over.
+  void Tick() override;
 
  private:
+  struct Held {
+    std::string location;
+    std::string message;
+    long long count = 0;
+  };
+
+  bool AppendLine(const LocalDateTime& when, std::string_view text, std::string_view location);
+  // Takes a line's bytes from this minute's budget; false when it is spent.
+  bool Spend(std::string_view text, std::string_view location);
+  void Settle(const LocalDateTime& when, bool everything);
+  void WriteRepeatCount(const LocalDateTime& when);
+  void WriteSummaries(const LocalDateTime& when);
+  void CountOver(const LocalDateTime& when, std::string_view location, std::string_view message,
+                 long long count);
+
   const Variables& v_;
   const Clock& clock_;
   int depth_ = 0;  // a failed report of a failed report is dropped, never repeated
+
+  // The last full line written, and how often it came again since without being written.
+  bool haveLast_ = false;
+  std::string lastLocation_;
+  std::string lastMessage_;
+  std::string lastText_;
+  long long lastSecond_ = 0;
+  long long repeats_ = 0;
+
+  // This minute's spending, and what it could not write.
+  long long minute_ = -1;
+  std::size_t spent_ = 0;
+  std::string overMinuteText_;  // "HH:MM" of the minute the counts belong to
+  std::vector<Held> over_;
 };

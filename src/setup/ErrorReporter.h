@@ -8,4 +8,7 @@ class ErrorReporter {
  public:
   virtual ~ErrorReporter() = default;
   virtual void ReportError(std::string_view message, std::string_view location) = 0;
+  // Called now and then (each poll-timer tick) so that a reporter holding reports back can
+  // write them out once their time has come.
+  virtual void Tick() {}
 };

@@ -206,6 +206,24 @@ TEST(LinkLamp, HearsEachChangeOnceInOrderAndNothingInBetween) {
                                 "server 10.0.0.7:1250", "none 10.0.0.7:1250"}));
 }
 
+TEST(LinkLamp, ANewLinkStartsAmberWhateverTheLastOneDecodedAfterItsClose) {
+  // The server sends F3 F4 and closes at once; the F4 is decoded on the dead link.
+  Link link;
+  link.ComeUp();
+  link.Buffer("\xF3\xF4");
+  link.comm.ProcessReceiveBuffer();
+  link.socket.connected = false;
+  link.comm.scktSwitcher_Close();
+  link.comm.tmrDecode_Timer();
+
+  link.socket.writes.clear();
+  link.ComeUp();
+  EXPECT_EQ(link.window.linkStates.back(), "server 10.0.0.7:1250");
+  link.Receive("\xF4");  // this server's first word: the link is up, ask for the names
+  EXPECT_EQ(link.socket.writes, std::vector<std::string>{kInfoRequest256And1});
+  EXPECT_EQ(link.window.linkStates.back(), "up 10.0.0.7:1250");
+}
+
 // A socket whose close request is refused.
 class RefusingSocket : public FakeSocket {
  public:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -204,16 +205,70 @@ TEST(DataArrival, UnusableAnnouncedLengthIsReportedAndNothingIsRead) {
   }
 }
 
-TEST(DataArrival, ShortMessagesArrivingFasterThanTheTimerTakesThemAreDecodedAtOnce) {
-  // A backlog the size of the longest message, a server poll at its front, then more.
-  Panel p;
-  const auto longest = static_cast<std::size_t>(kMaxMessageLength);
-  p.Buffer("\xF5" + std::string(longest - 1, '\xF3'));
-  p.Arrive(std::string(1000, '\xF3'));
-  // The excess is decoded, oldest first, instead of piling up.
-  EXPECT_EQ(p.vars.ReceiveBuffer.size(), longest);
-  EXPECT_EQ(p.socket.writes, std::vector<std::string>{"\xF4"});
+// A server sending faster than the panel decodes: the socket keeps what the panel does not take.
+struct Flooded : Panel {
+  Flooded() { socket.recordEachWrite = false; }
+  // Queues bytes with the socket in reads' worth of pieces.
+  void Send(const std::string& bytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += 32767) {
+      socket.QueueIncoming(bytes.substr(at, 32767));
+    }
+  }
+  // Runs the socket's events and the decode timer until all is taken and decoded, the way the
+  // adapter does: a resume raises data arrival again. Returns the largest backlog seen.
+  std::size_t Pump() {
+    std::size_t largest = 0;
+    int resumesSeen = 0;
+    comm.scktSwitcher_DataArrival(32766);
+    for (int round = 0; round < 10'000'000; ++round) {
+      largest = std::max(largest, vars.ReceiveBuffer.size());
+      if (socket.resumes > resumesSeen) {
+        resumesSeen = socket.resumes;
+        comm.scktSwitcher_DataArrival(32766);
+      } else if (!vars.ReceiveBuffer.empty() && !comm.DecodeStalled()) {
+        comm.tmrDecode_Timer();
+      } else {
+        break;
+      }
+    }
+    return largest;
+  }
+};
+
+constexpr auto kBound = static_cast<std::size_t>(kMaxMessageLength);
+
+TEST(DataArrival, AFloodOfPollsIsHeldBackWithTheSocketAndEveryOneAnswered) {
+  Flooded p;
+  const std::size_t polls = kBound + 200'000;
+  p.Send(std::string(polls, '\xF5'));
+
+  p.comm.scktSwitcher_DataArrival(32766);
+  // Over the bound the panel stops taking bytes; the rest waits with the socket.
+  EXPECT_GT(p.vars.ReceiveBuffer.size(), kBound);
+  EXPECT_LE(p.vars.ReceiveBuffer.size(), kBound + 32767);
+  EXPECT_FALSE(p.socket.incoming.empty());
+  EXPECT_EQ(p.socket.resumes, 0);
+  EXPECT_TRUE(p.window.decodeTimerEnabled);
+
+  // Decoding makes room, the socket is asked again, and nothing is lost on the way.
+  EXPECT_LE(p.Pump(), kBound + 32767);
+  EXPECT_GE(p.socket.resumes, 1);
+  EXPECT_TRUE(p.socket.incoming.empty());
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(p.socket.wire, std::string(polls, '\xF4'));
   EXPECT_TRUE(p.log.reports.empty());
+}
+
+TEST(DataArrival, AnIncompleteMessagePastTheBoundStillLosesItsCommandByte) {
+  // 2.2 MB of a framed message that never ends, then a poll: the panel must not wait for the
+  // message's end forever with the poll stuck behind it in the socket.
+  Flooded p;
+  p.Send("\xFC" + std::string(2'200'000, '\x41') + "\xF5");
+  p.Pump();
+  EXPECT_TRUE(p.socket.incoming.empty());
+  EXPECT_TRUE(p.vars.ReceiveBuffer.empty());
+  EXPECT_EQ(p.socket.wire, "\xF4");
+  EXPECT_EQ(p.window.inputComboLoads + p.window.consoleComboLoads, 0);
 }
 
 }  // namespace

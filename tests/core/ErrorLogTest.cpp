@@ -8,6 +8,7 @@
 
 #include "setup/ErrorLog.h"
 #include "setup/Failure.h"
+#include "support/Bytes.h"
 #include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -138,7 +139,8 @@ TEST_F(ErrorLogTest, MessageStartsInColumn60UnlessTheLocationIsLonger) {
 TEST_F(ErrorLogTest, ALongDateTimeIsNotCutAndAShortOneIsPadded) {
   clock.text = "Tuesday, March 17, 2020 14:05:09";  // 32 characters
   Report(5, "x", "Error Loading Form", "Program Error");
-  clock.text = "3/17/2020";  // a midnight stamp: the date alone
+  clock.text = "3/17/2020";                      // a midnight stamp: the date alone
+  clock.now.second += ErrorLog::kRepeatSeconds;  // not a repeat
   Report(5, "x", "Error Loading Form", "Program Error");
 
   const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
@@ -243,6 +245,80 @@ TEST_F(ErrorLogTest, AMissingFolderLosesTheLineWithoutLooping) {
   Report(5, "x", "Error Loading Form", "Program Error");
   EXPECT_EQ(clock.reads, 2);
   EXPECT_FALSE(fs::exists(folder.File("gone")));
+}
+
+namespace {
+
+// A line as the log writes it at the fake clock's time: location at 24, text at 60.
+std::string LogLine(const std::string& location, const std::string& text) {
+  return "3/17/2020 2:05:09 PM    " + location + std::string(36 - location.size(), ' ') + text;
+}
+
+}  // namespace
+
+TEST_F(ErrorLogTest, RepeatsAreCountedAndTheCountFollowsAsOneLine) {
+  for (int i = 0; i < 5; ++i) Report(13, "mismatch", "Error Processing Command", "Decode Error");
+  Report(5, "x", "Error Loading Form", "Program Error");  // another report: the count first
+  for (int i = 0; i < 3; ++i) Report(5, "x", "Error Loading Form", "Program Error");
+  log.Tick();  // the window is still open: nothing yet
+  clock.now.second += ErrorLog::kRepeatSeconds;
+  log.Tick();
+  Report(5, "x", "Error Loading Form", "Program Error");  // after the count: written whole
+
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[11], LogLine("Decode Error", "Error Processing Command: Error # 13 - mismatch"));
+  EXPECT_EQ(lines[12], LogLine("Decode Error", "Last report repeated 4 times"));
+  EXPECT_EQ(lines[13], LogLine("Program Error", "Error Loading Form: Error # 5 - x"));
+  EXPECT_EQ(lines[14], LogLine("Program Error", "Last report repeated 3 times"));
+  EXPECT_EQ(lines[15], lines[13]);
+}
+
+TEST_F(ErrorLogTest, WhatIsHeldBackIsWrittenAtShutdown) {
+  {
+    ErrorLog closing{vars, clock};
+    try {
+      throw Failure(6, "Overflow");
+    } catch (...) {
+      for (int i = 0; i < 3; ++i) closing.ReportError("Error Processing Command", "Decode Error");
+    }
+  }
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[12], LogLine("Decode Error", "Last report repeated 2 times"));
+}
+
+TEST_F(ErrorLogTest, AlternatingReportsStayWithinTheBudgetAndAreAllAccountedFor) {
+  // Three minutes of two reports taking turns, then a quiet minute.
+  const int perMinute = 20000;
+  for (int minute = 5; minute < 8; ++minute) {
+    clock.now.minute = minute;
+    for (int i = 0; i < perMinute; ++i) {
+      if (i % 2 == 0) {
+        Report(6, "Overflow", "Error Receiving Channel On Off", "Switcher Message Error");
+      } else {
+        Report(9, "Subscript out of range", "Error Processing Alpha Table", "Message Error");
+      }
+    }
+  }
+  clock.now.minute = 8;
+  log.Tick();
+
+  const std::string text = folder.Read("Errorlog.txt");
+  EXPECT_LE(text.size(), 3u * 64 * 1024);
+  long long accounted = 0;
+  int summaries = 0;
+  for (const std::string& line : Lines(text)) {
+    if (Contains(line, ": Error # ")) ++accounted;
+    const std::size_t more = line.find(" more reports in minute 14:0");
+    if (more != std::string::npos) {
+      ++summaries;
+      accounted += std::stoll(line.substr(line.rfind(' ', more - 1) + 1));
+      EXPECT_TRUE(Contains(line, ", over the log's limit")) << line;
+    }
+  }
+  EXPECT_EQ(summaries, 6);  // each report, each minute
+  EXPECT_EQ(accounted, 3LL * perMinute);
 }
 
 TEST(SystemClock, RendersShortDateAndLongTimeAndTheDateAloneAtMidnight) {

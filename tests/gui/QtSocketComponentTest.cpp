@@ -295,6 +295,25 @@ TEST_F(QtSocketComponentTest, AFloodingServerIsReadInFullAsThePanelDrains) {
   }
 }
 
+TEST_F(QtSocketComponentTest, BytesLeftUnreadAreAnnouncedAgainOnResumeNotFromInsideIt) {
+  drainOnArrival_ = false;
+  ConnectToServer();
+  server_.Send(std::string(1000, '\xF5'));
+  ASSERT_TRUE(RunEventLoopUntil([this] { return InnerSocket()->bytesAvailable() == 1000; }));
+  HandlePendingEvents();  // the panel took nothing: Qt has nothing new to say
+  const int announced = Count(Kind::kDataArrival);
+
+  socket_.ResumeDataArrival();
+  EXPECT_EQ(Count(Kind::kDataArrival), announced);
+  ASSERT_TRUE(RunEventLoopUntil([&] { return Count(Kind::kDataArrival) == announced + 1; }));
+  EXPECT_EQ(events_.back().count, 1000);
+
+  Drain(1000);  // nothing left: a resume raises nothing
+  socket_.ResumeDataArrival();
+  HandlePendingEvents();
+  EXPECT_EQ(Count(Kind::kDataArrival), announced + 1);
+}
+
 TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
   ConnectToServer();
   bool peerGone = false;

@@ -29,9 +29,11 @@ void FakeSocket::Disconnect() {
 }
 
 std::int32_t FakeSocket::Write(const char* bytes, std::int32_t length) {
-  calls.push_back("write");
   const std::string data(bytes, static_cast<std::size_t>(length));
-  writes.push_back(data);
+  if (recordEachWrite) {
+    calls.push_back("write");
+    writes.push_back(data);
+  }
   if (!writeAnswers.empty()) {
     const WriteAnswer answer = writeAnswers.front();
     writeAnswers.pop_front();

@@ -49,6 +49,7 @@ class FakeSocket : public SocketComponent {
   std::int16_t BytesTaken() const override { return bytesTaken; }
   std::int32_t Read(char* area, std::int32_t maxLength) override;
   std::int16_t LastError() const override { return lastError; }
+  void ResumeDataArrival() override { ++resumes; }
 
   // Bytes that the next reads hand out, one queued chunk per read (a chunk larger than the
   // read's maximum is handed out in parts).
@@ -74,6 +75,9 @@ class FakeSocket : public SocketComponent {
   std::int16_t errorWhenEmpty = SocketComponent::kWouldBlock;  // last error of an empty read
   std::deque<std::string> incoming;
   std::vector<std::int32_t> readMaxima;
+  int resumes = 0;
+  // Off: writes go to `wire` only, for floods of millions of messages.
+  bool recordEachWrite = true;
 };
 
 // What a test expects of RecordingReporter::Texts.
