@@ -20,11 +20,7 @@ if ! wait_until 10 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a1
 fi
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
-start_xvfb
-start_sim
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-start_panel
+start_configured_panel
 find_window '^QEV Zozudo' 20 >/dev/null || exit 1
 wait_for 20 "link" in_trace "#1 -> F4 LINK UP"
 /usr/bin/python3 "$(dirname "$0")/accessible_tree.py" 20 || fail "the accessible tree"

@@ -4,11 +4,7 @@
 # on the wire and follow the switcher's reports, as does a second panel on the same switcher.
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb
-start_sim
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-start_panel
+start_configured_panel
 
 main=$(find_window '^QEV Zozudo' 20) || exit 1
 window_shown '^Configuration Error' && fail "Configuration Error notice with an ini present"

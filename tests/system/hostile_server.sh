@@ -3,11 +3,7 @@
 # takes the table, keeps polling, and its window keeps working.
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb
-start_sim --garbage --full-table
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-start_panel
+start_configured_panel --garbage --full-table
 main=$(find_window '^QEV Zozudo' 20) || exit 1
 offset=$(menu_offset "$main")
 

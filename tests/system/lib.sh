@@ -157,6 +157,16 @@ start_panel() {
   fi
 }
 
+# start_configured_panel [simulator options...]: the usual scene: Xvfb, the simulator, and a
+# panel in its own folder configured for it (source 3, console 5).
+start_configured_panel() {
+  start_xvfb
+  start_sim "$@"
+  make_panel_folder
+  write_ini "$SIM_PORT" 3 5
+  start_panel
+}
+
 # wait_panel_exit SECONDS: the panel ends on its own within that time.
 wait_panel_exit() {
   wait_for "$1" "panel exit" sh -c "! kill -0 $PANEL_PID"

@@ -9,11 +9,7 @@ second_start() {
   (cd "$PANEL_DIR" && XDG_RUNTIME_DIR=$WORK/runtime timeout 60 ./qevntpnl) >"$WORK/second.out" 2>&1
 }
 
-start_xvfb
-start_sim
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-start_panel
+start_configured_panel
 find_window '^QEV Zozudo' 20 >/dev/null || exit 1
 wait_for 20 "first link" in_trace "#1 -> F4 LINK UP"
 cp "$PANEL_DIR/qevntpnl.ini" "$WORK/ini.before"

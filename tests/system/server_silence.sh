@@ -4,11 +4,7 @@
 # comes back, the panel connects again (within about a second, printed; 10 s at most).
 source "$(dirname "$0")/lib.sh"
 
-start_xvfb
-start_sim --no-poll-answer
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-start_panel
+start_configured_panel --no-poll-answer
 find_window '^QEV Zozudo' 20 >/dev/null || exit 1
 
 wait_for 10 "connection" in_trace "#1 connected"

@@ -25,12 +25,7 @@ fi
 export WAYLAND_DISPLAY=qev-wayland
 note "Wayland compositor on $WAYLAND_DISPLAY"
 
-start_xvfb
-start_sim
-make_panel_folder
-write_ini "$SIM_PORT" 3 5
-
-start_panel
+start_configured_panel
 main=$(find_window '^QEV Zozudo' 20) || exit 1
 wait_for 10 "stay-on-top state" sh -c "xprop -id $main _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
 note "on X, above the others: $(xprop -id "$main" _NET_WM_STATE)"
