@@ -7,6 +7,9 @@
 # none of the folders is Windows' own (KERNEL32.dll, USER32.dll, ...) and stays behind; one that
 # looks like ours (Qt or a MinGW runtime lib*.dll) but is missing fails the install, since the
 # package would not start without it.
+# Included by install scripts, which run without the project's policies.
+cmake_policy(PUSH)
+cmake_policy(VERSION 3.25)
 function(qev_install_runtime_dlls)
   cmake_parse_arguments(arg "" "DESTINATION;OBJDUMP;STRIP" "FILES;DIRECTORIES" ${ARGN})
   set(queue ${arg_FILES})
@@ -53,3 +56,4 @@ function(qev_install_runtime_dlls)
   list(JOIN fromWindows " " fromWindows)
   message(STATUS "From Windows itself: ${fromWindows}")
 endfunction()
+cmake_policy(POP)

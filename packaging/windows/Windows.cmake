@@ -2,8 +2,6 @@
 # the Windows platform plugin, the Windows style and the MinGW runtime), as a portable zip and
 # as an installer. Included by packaging/CMakeLists.txt for a Windows build.
 
-set(QEV_VENDOR "Quillmoor Signal Works")
-set(QEV_WINDOWS_PACKAGE qevntpnl-${PROJECT_VERSION}-windows-x64)
 set(QEV_WINDOWS_ICON ${CMAKE_CURRENT_LIST_DIR}/qevntpnl.ico)
 
 # Notepad wants the .txt to open them.
