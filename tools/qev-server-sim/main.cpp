@@ -178,6 +178,11 @@ int main(int argc, char* argv[]) {
   settings.rejectMs = NumberOption(parser, "reject-ms", 0, 3600000);
 
   SimServer server(std::move(settings));
+  // Before listening: whoever has seen the "listening on" line may stop the simulator cleanly.
+  StopOnInterrupt([&server] {
+    server.Stop();
+    QCoreApplication::quit();
+  });
   QString error;
   if (!server.Listen(error)) {
     std::fprintf(stderr, "qev-server-sim: cannot listen on %s port %s: %s\n",
@@ -187,9 +192,5 @@ int main(int argc, char* argv[]) {
   }
   std::optional<SimControl> control;
   if (parser.isSet("control")) control.emplace(parser.value("control"), server);
-  StopOnInterrupt([&server] {
-    server.Stop();
-    QCoreApplication::quit();
-  });
   return QCoreApplication::exec();
 }
