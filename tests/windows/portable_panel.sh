@@ -1,8 +1,8 @@
 #!/bin/bash
 # The portable zip under Wine: a Windows GUI program with its version information, which
-# connects, polls every 0.4 s at Refresh Rate 1, puts the exact channel commands on the wire,
-# lights its buttons from the switcher's reports, and on File > Exit writes its 13-line ini
-# beside itself.
+# stays on top, connects, polls every 0.4 s at Refresh Rate 1, puts the exact channel commands
+# on the wire, lights its buttons from the switcher's reports, and on File > Exit writes its
+# 13-line ini beside itself.
 source "$(dirname "$0")/lib.sh"
 
 make_panel_folder
@@ -21,6 +21,8 @@ write_ini "$SIM_PORT" 3 5
 start_panel
 main=$(find_window '^QEV Zozudo' 60) || exit 1
 offset=$(menu_offset "$main")
+# "Stay On Top=Yes": the topmost window order, which Wine hands on to X as "above".
+xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the panel is not on top"
 wait_for 30 "connection" in_trace "#1 connected"
 wait_for 20 "console table" in_trace "#1 -> FC CONSOLE NAMES"
 note "connected, tables sent"
