@@ -26,13 +26,17 @@ fetch_qt_source() {
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$state/parts/src.sources"
     local options=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$state/parts"
       -o Dir::State::Lists="$state/lists")
-    apt-get "${options[@]}" update -qq >/dev/null
-    (cd "$folder" && apt-get "${options[@]}" source -qq qt6-base="$(dpkg-query -W -f='${Version}' qt6-base-dev)" >/dev/null)
+    apt-get "${options[@]}" update -qq >/dev/null || return 1
+    (cd "$folder" && apt-get "${options[@]}" source -qq qt6-base="$(dpkg-query -W -f='${Version}' qt6-base-dev)" >/dev/null) ||
+      return 1
   fi
   ls -d "$folder"/qt6-base-*/ | head -n 1
 }
 
 # ensure_windows_qt: builds Qt for Windows unless the cache holds it. Prints its install folder.
+# Every step says when it fails: callers take the folder with $(...), where set -e does not
+# reach, and a half-built Qt must never pass for a cached one. The build folder and its log
+# stay after a failure; a later run goes on from where it stopped.
 ensure_windows_qt() {
   local prefix=$WINDOWS_QT_CACHE/qt-$WINDOWS_QT_VERSION-x86_64-w64-mingw32
   if [ ! -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
@@ -40,14 +44,15 @@ ensure_windows_qt() {
     local work=$WINDOWS_QT_CACHE/qt-build source jobs
     jobs=$(nproc 2>/dev/null || echo 2)
     mkdir -p "$work"
-    source=$(fetch_qt_source "$work")
-    echo "Building Qt $WINDOWS_QT_VERSION for Windows once (about 35 minutes on 2 cores); log: $work/build.log" >&2
-    cmake -S "$source" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    source=$(fetch_qt_source "$work") || { echo "cannot fetch Qt's source" >&2; return 1; }
+    echo "Building Qt $WINDOWS_QT_VERSION for Windows once (35 to 60 minutes on 2 cores); log: $work/build.log" >&2
+    { cmake -S "$source" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$WINDOWS_TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$prefix" \
       -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-      "${WINDOWS_QT_OPTIONS[@]}" >"$work/build.log" 2>&1
-    cmake --build "$work/build" -j"$jobs" >>"$work/build.log" 2>&1
-    cmake --install "$work/build" >>"$work/build.log" 2>&1
+      "${WINDOWS_QT_OPTIONS[@]}" >"$work/build.log" 2>&1 &&
+      cmake --build "$work/build" -j"$jobs" >>"$work/build.log" 2>&1 &&
+      cmake --install "$work/build" >>"$work/build.log" 2>&1; } ||
+      { echo "Qt for Windows did not build; see $work/build.log" >&2; return 1; }
     rm -rf "$work"
   fi
   echo "$prefix"
