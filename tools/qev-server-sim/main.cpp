@@ -9,7 +9,6 @@
 #include <optional>
 
 #if defined(Q_OS_WIN)
-#define NOMINMAX
 #include <windows.h>
 #else
 #include <sys/socket.h>
