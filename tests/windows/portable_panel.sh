@@ -11,7 +11,7 @@ exe=$PANEL_DIR/qevntpnl.exe
 x86_64-w64-mingw32-objdump -p "$exe" | grep -q '^Subsystem.*(Windows GUI)' ||
   fail "qevntpnl.exe is not a Windows GUI program"
 version=$(basename "$PACKAGE_ZIP" | sed 's/^qevntpnl-\(.*\)-windows-x64\.zip$/\1/')
-strings -el "$exe" | grep -x -A1 ProductVersion | grep -qx "$version" ||
+strings -n 3 -el "$exe" | grep -x -A1 ProductVersion | grep -qx "$version" ||
   fail "qevntpnl.exe has no version information for $version"
 for file in platforms/qwindows.dll styles/qwindowsvistastyle.dll LICENSE.txt qev-server-sim.exe; do
   [ -f "$PANEL_DIR/$file" ] || fail "the zip has no $file"
