@@ -7,17 +7,18 @@ source "$(dirname "$0")/lib.sh"
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QEV Zozudo'
 
+# The X server first: the Wine session the installer starts is the one the panel shows in.
+start_xvfb
 wine "$PACKAGE_SETUP" /S >>"$WORK/setup.out" 2>&1 || fail "the installer failed: $(cat "$WORK/setup.out")"
 wait_for 60 "installed program" test -f "$INSTALL_DIR/qevntpnl.exe"
 wait_for 30 "installed runtime" test -f "$INSTALL_DIR/platforms/qwindows.dll"
 [ ! -e "$INSTALL_DIR/qev-server-sim.exe" ] || fail "the simulator was installed without being asked for"
 wine reg query "$uninstall_key" /v UninstallString >"$WORK/reg.out" 2>&1 ||
   fail "no uninstaller in the list of programs"
-find "$DRIVE_C" -path '*Start Menu/Programs/QEV Zozudo/QEV Zozudo.lnk' | grep -q . ||
+[ -n "$(find "$DRIVE_C" -path '*Start Menu/Programs/QEV Zozudo/QEV Zozudo.lnk')" ] ||
   fail "no Start-menu entry \"QEV Zozudo\""
 note "installed: program, runtime, Start-menu entry, uninstaller registered"
 
-start_xvfb
 start_sim
 # The administrator's preset, beside the installed program.
 ini_text 127.0.0.1 "$SIM_PORT" 3 5 No op bd >"$INSTALL_DIR/qevntpnl.ini"

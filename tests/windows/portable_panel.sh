@@ -8,10 +8,11 @@ source "$(dirname "$0")/lib.sh"
 make_panel_folder
 exe=$PANEL_DIR/qevntpnl.exe
 # Subsystem 2 is a GUI program: Windows opens no console window with it.
-x86_64-w64-mingw32-objdump -p "$exe" | grep -q '^Subsystem.*(Windows GUI)' ||
-  fail "qevntpnl.exe is not a Windows GUI program"
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+grep -q '^Subsystem.*(Windows GUI)' <<<"$headers" || fail "qevntpnl.exe is not a Windows GUI program"
 version=$(basename "$PACKAGE_ZIP" | sed 's/^qevntpnl-\(.*\)-windows-x64\.zip$/\1/')
-strings -n 3 -el "$exe" | grep -x -A1 ProductVersion | grep -qx "$version" ||
+texts=$(strings -n 3 -el "$exe")
+grep -x -A1 ProductVersion <<<"$texts" | grep -x "$version" >/dev/null ||
   fail "qevntpnl.exe has no version information for $version"
 for file in platforms/qwindows.dll styles/qwindowsvistastyle.dll LICENSE.txt qev-server-sim.exe; do
   [ -f "$PANEL_DIR/$file" ] || fail "the zip has no $file"
@@ -24,7 +25,7 @@ start_panel
 main=$(find_window '^QEV Zozudo' 60) || exit 1
 offset=$(menu_offset "$main")
 # "Stay On Top=Yes": the topmost window order, which Wine hands on to X as "above".
-xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the panel is not on top"
+[[ $(xprop -id "$main" _NET_WM_STATE) == *_NET_WM_STATE_ABOVE* ]] || fail "the panel is not on top"
 wait_for 30 "connection" in_trace "#1 connected"
 wait_for 20 "console table" in_trace "#1 -> FC CONSOLE NAMES"
 note "connected, tables sent"
