@@ -28,10 +28,12 @@ build_windows_gtest() {
   local build=$1 jobs
   jobs=$(nproc 2>/dev/null || echo 2)
   if [ ! -f "$build/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    # Each step says when it fails: callers take the folder with $(...), where set -e does not
+    # reach.
     cmake -S /usr/src/googletest -B "$build" -DCMAKE_TOOLCHAIN_FILE="$WINDOWS_TOOLCHAIN" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$build/install" >/dev/null
-    cmake --build "$build" -j"$jobs" >/dev/null
-    cmake --install "$build" >/dev/null
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$build/install" >/dev/null &&
+      cmake --build "$build" -j"$jobs" >/dev/null && cmake --install "$build" >/dev/null ||
+      return 1
   fi
   echo "$build/install"
 }

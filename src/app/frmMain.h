@@ -44,6 +44,9 @@ class frmMain : public QMainWindow, public PanelWindow {
   // the first-run Setup. Runs before the window is shown.
   void Form_Load();
 
+  // Whether the shutdown sequence has run (the window was closed).
+  bool Unloaded() const { return unloaded_; }
+
   void mnuSetup_Click();
   void mnuExit_Click();
   void cmbSource_Click();

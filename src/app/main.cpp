@@ -7,6 +7,14 @@
 #include "app/frmMain.h"
 #include "setup/Procedures.h"
 
+namespace {
+
+// Set when the panel was closed from outside (a signal, the session ending), perhaps while the
+// first-run notice or Setup was still open.
+bool terminationRequested = false;
+
+}  // namespace
+
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,8 +27,6 @@ namespace {
 // A signal handler may do next to nothing: it writes one byte, and the event loop closes
 // the window the normal way, so the configuration is saved on the way out.
 int terminationPipe[2] = {-1, -1};
-// Set when a signal closed the panel, perhaps while the first-run Setup was still open.
-bool terminationRequested = false;
 
 void OnTerminationSignal(int) {
   const char byte = 1;
@@ -50,6 +56,24 @@ void CloseOnTerminationSignals(frmMain& window) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+#endif
+
+#if defined(Q_OS_WIN)
+namespace {
+
+// Signing out or shutting down Windows closes the panel the way its close box does, so the
+// settings are saved before Windows ends the process. Qt announces the end of the session
+// (WM_ENDSESSION) with aboutToQuit; its own quit closes windows only once the main event loop
+// runs, not while the first-run notice or Setup is open, so the panel closes itself here.
+void CloseOnSessionEnd(frmMain& window) {
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [&window] {
+    if (window.Unloaded()) return;  // closed the normal way: already saved
+    terminationRequested = true;
+    window.close();
+  });
 }
 
 }  // namespace
@@ -104,12 +128,12 @@ int main(int argc, char* argv[]) {
                    [&window] { QtSingleInstance::BringToFront(window); });
 #if defined(Q_OS_UNIX)
   CloseOnTerminationSignals(window);
+#elif defined(Q_OS_WIN)
+  CloseOnSessionEnd(window);
 #endif
   window.Form_Load();
-#if defined(Q_OS_UNIX)
-  // Closed by a signal before it was ever shown: the settings are saved, nothing to show.
+  // Closed from outside before it was ever shown: the settings are saved, nothing to show.
   if (terminationRequested) return 0;
-#endif
   window.show();
   return app.exec();
 }

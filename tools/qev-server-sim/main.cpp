@@ -1,21 +1,49 @@
 // qev-server-sim: plays the Server Module for one or more panels over TCP, with a decoded
 // trace of every message each way and fault modes for testing and training.
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <cstdio>
-#include <optional>
+#endif
 
 #include "SimMessages.h"
 #include "SimServer.h"
 
 namespace {
 
+[[noreturn]] void Refuse(const QString& why);
+
+// Ctrl+C (and SIGTERM on Unix) stops the simulator cleanly: its links are closed on the way out.
+#if defined(Q_OS_WIN)
+std::function<void()> stopRequested;
+
+// Runs on a thread of its own that Windows starts for the event; the stop is queued to the
+// event loop's thread.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return FALSE;
+  }
+  QMetaObject::invokeMethod(QCoreApplication::instance(), stopRequested, Qt::QueuedConnection);
+  return TRUE;
+}
+
+void StopOnInterrupt(std::function<void()> stop) {
+  stopRequested = std::move(stop);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+#else
 int signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -23,6 +51,20 @@ void OnSignal(int) {
   // Nothing else is safe in a signal handler; the event loop reads the byte and quits.
   [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
+
+void StopOnInterrupt(std::function<void()> stop) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) Refuse("cannot make a socket pair");
+  auto* notifier =
+      new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [stop = std::move(stop)] {
+    char byte = 0;
+    [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+    stop();
+  });
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+}
+#endif
 
 [[noreturn]] void Refuse(const QString& why) {
   std::fprintf(stderr, "qev-server-sim: %s\n", qPrintable(why));
@@ -62,7 +104,7 @@ int main(int argc, char* argv[]) {
       "sends the input and console name tables it asks for, applies its channel commands\n"
       "and reports every change to all connected panels. Prints a timestamped trace of\n"
       "every message each way (<- from a panel, -> to it) and marks what a panel sends\n"
-      "VALID or INVALID. Stops cleanly on SIGINT or SIGTERM.");
+      "VALID or INVALID. Stops cleanly on Ctrl+C (and on SIGTERM).");
   parser.addHelpOption();
   const QList<QCommandLineOption> options = {
       {"listen", "Address to listen on, exactly as given (default 127.0.0.1).", "address",
@@ -134,12 +176,12 @@ int main(int argc, char* argv[]) {
   settings.floodGarbageSeconds = NumberOption(parser, "flood-garbage", 0, 3600);
   settings.rejectMs = NumberOption(parser, "reject-ms", 0, 3600000);
 
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) Refuse("cannot make a socket pair");
-  QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-
   SimServer server(std::move(settings));
+  // Before listening: whoever has seen the "listening on" line may stop the simulator cleanly.
+  StopOnInterrupt([&server] {
+    server.Stop();
+    QCoreApplication::quit();
+  });
   QString error;
   if (!server.Listen(error)) {
     std::fprintf(stderr, "qev-server-sim: cannot listen on %s port %s: %s\n",
@@ -149,11 +191,5 @@ int main(int argc, char* argv[]) {
   }
   std::optional<SimControl> control;
   if (parser.isSet("control")) control.emplace(parser.value("control"), server);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-    char byte = 0;
-    [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-    server.Stop();
-    QCoreApplication::quit();
-  });
   return QCoreApplication::exec();
 }
