@@ -28,15 +28,7 @@ wait_for 10 "six polls after the tables" sh -c "[ \$(tail -n +$tables_line '$TRA
 requests=$(tail -n +"$tables_line" "$TRACE" | grep -cF -- '#1 <- F2')
 [ "$requests" -le 1 ] || fail "the info request went on after both tables ($requests more)"
 
-# Poll spacing: 20 ticks of 20 ms, about 0.4 s, printed. A busy machine only delays ticks, so
-# polls never come closer than that; how much later they come is the load's, so the upper
-# bound is generous. The median of the gaps, so one late tick does not decide it.
-median=$(tail -n +"$tables_line" "$TRACE" | grep -F -- '#1 <- F5 POLL VALID' | stamp_seconds |
-  awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n |
-  awk '{ gap[NR] = $1 } END { print gap[int((NR + 1) / 2)] }')
-awk -v m="$median" 'BEGIN { exit !(m >= 0.3 && m <= 2) }' ||
-  fail "polls $median s apart, expected about 0.4 s"
-note "polls ${median} s apart"
+check_poll_spacing "$tables_line"
 
 # The panel answers the simulator's own polls.
 wait_for 10 "answer to the server's poll" in_trace "#1 <- F4 POLL ANSWER VALID"

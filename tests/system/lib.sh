@@ -167,6 +167,20 @@ start_configured_panel() {
   start_panel
 }
 
+# check_poll_spacing LINE: the panel's polls from trace line LINE on come about 0.4 s apart, as
+# Refresh Rate 1 gives (20 ticks of 20 ms). A busy machine only delays ticks, so polls never
+# come closer than that; how much later they come is the load's, so the upper bound is
+# generous. The median of the gaps, so one late tick does not decide it.
+check_poll_spacing() {
+  local median
+  median=$(tail -n +"$1" "$TRACE" | grep -F -- '#1 <- F5 POLL VALID' | stamp_seconds |
+    awk 'NR > 1 { print $1 - last } { last = $1 }' | sort -n |
+    awk '{ gap[NR] = $1 } END { print gap[int((NR + 1) / 2)] }')
+  awk -v m="$median" 'BEGIN { exit !(m >= 0.3 && m <= 2) }' ||
+    fail "polls $median s apart, expected about 0.4 s"
+  note "polls ${median} s apart"
+}
+
 # wait_panel_exit SECONDS: the panel ends on its own within that time.
 wait_panel_exit() {
   wait_for "$1" "panel exit" sh -c "! kill -0 $PANEL_PID"
