@@ -281,8 +281,10 @@ class Harness {
     CheckBufferMatchesWhatArrived();
     if (!socket_.sawEmptyRead) {
       // Held back: the buffer is over the bound by at most one read, any rest waits unread.
+      // An arrival that found it over the bound already, and whose slice of decoding was not
+      // enough to bring it under (a slow or busy machine), read nothing and left it no larger.
       REQUIRE(v_.ReceiveBuffer.size() > kBound);
-      REQUIRE(v_.ReceiveBuffer.size() <= kBound + announced + 1);
+      REQUIRE(v_.ReceiveBuffer.size() <= std::max(sizeBefore, kBound + announced + 1));
     } else {
       REQUIRE(socket_.Drained());
       REQUIRE(socket_.roundBytes == unreadBefore);
