@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "BenchMessages.h"
 #include "app/SelectorLists.h"
 #include "app/Variables.h"
 #include "protocol/ByteManipulation.h"
+#include "protocol/ChannelStates.h"
 #include "protocol/TCPComm.h"
 #include "setup/Procedures.h"
 #include "support/Fakes.h"
@@ -247,6 +249,47 @@ void BM_SendChannelOnOff(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_SendChannelOnOff)->Apply(FixedIterations);
+
+// ---------------------------------------------------------------------------------------------
+// Channel reports as a server sends them on connecting, 127 entries each, every entry naming a
+// channel of its own: each is remembered for a later change of channel. Per entry, channels
+// first seen (the first pass over 127,000 channels) and channels seen again (every later one).
+
+void BM_ChannelReportEntries(benchmark::State& state) {
+  constexpr int kEntries = 127;
+  constexpr int kReports = 1000;
+  std::vector<ByteString> reports;
+  for (int r = 0; r < kReports; ++r) {
+    std::vector<msg::ChannelEntry> entries;
+    for (int e = 0; e < kEntries; ++e) {
+      const int channel = r * kEntries + e;
+      entries.push_back({channel / 256, channel % 256, channel % 2 == 0 ? msg::kOn : msg::kOff});
+    }
+    reports.push_back(msg::ChannelReport(entries));
+  }
+  Link link;
+  for (auto _ : state) {
+    for (const ByteString& report : reports) link.comm.ProcessChannelOnOff(report);
+  }
+  if (!link.log.reports.empty()) state.SkipWithError("a report failed");
+  state.SetItemsProcessed(state.iterations() * kReports * kEntries);
+}
+BENCHMARK(BM_ChannelReportEntries)->Unit(benchmark::kMillisecond);
+
+// The memory after a flood naming N different channels: bytes_held stays bounded whatever N.
+void BM_ChannelStatesFlood(benchmark::State& state) {
+  const auto channels = static_cast<std::int32_t>(state.range(0));
+  ChannelStates states;
+  for (auto _ : state) {
+    states.Clear();
+    for (std::int32_t i = 0; i < channels; ++i) states.Remember(i / 16384, i % 16384, msg::kOn);
+    benchmark::DoNotOptimize(states.ChannelCount());
+  }
+  state.counters["channels_kept"] = static_cast<double>(states.ChannelCount());
+  state.counters["bytes_held"] = static_cast<double>(states.BytesHeld());
+  state.SetItemsProcessed(state.iterations() * channels);
+}
+BENCHMARK(BM_ChannelStatesFlood)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------------
 // Name tables

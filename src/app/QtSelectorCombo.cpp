@@ -5,8 +5,12 @@
 #include <QAccessibleWidget>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QWheelEvent>
 
 namespace {
+
+// The edge of the list that has the keyboard focus: the black the channel buttons use.
+const QColor kFocusEdge(0, 0, 0);
 
 // What a screen reader is told of a selector. Qt's own combo box on Linux names the list after
 // its chosen entry, so "Console" and "Source" were never heard; here the name is the label's
@@ -22,15 +26,15 @@ class AccessibleSelector : public QAccessibleWidget, public QAccessibleTextInter
   }
 
   QString text(QAccessible::Text t) const override {
-    if (t == QAccessible::Value) return list()->currentText();
+    if (t == QAccessible::Value) return Shown();
     return QAccessibleWidget::text(t);
   }
 
   // The chosen entry as text: read only, never selected, no caret.
   QString text(int startOffset, int endOffset) const override {
-    return list()->currentText().mid(startOffset, endOffset - startOffset);
+    return Shown().mid(startOffset, endOffset - startOffset);
   }
-  int characterCount() const override { return static_cast<int>(list()->currentText().size()); }
+  int characterCount() const override { return static_cast<int>(Shown().size()); }
   void selection(int, int* startOffset, int* endOffset) const override {
     *startOffset = *endOffset = 0;
   }
@@ -83,6 +87,10 @@ class AccessibleSelector : public QAccessibleWidget, public QAccessibleTextInter
 
  private:
   QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
+  // What the closed list shows: the chosen entry, or with none chosen the placeholder.
+  QString Shown() const {
+    return list()->currentIndex() >= 0 ? list()->currentText() : list()->placeholderText();
+  }
 };
 
 QAccessibleInterface* SelectorInterface(const QString& className, QObject* object) {
@@ -101,6 +109,8 @@ qsizetype NumberStart(const QString& entry) {
 QtSelectorCombo::QtSelectorCombo(QWidget* parent) : QComboBox(parent) {
   static const bool installed = (QAccessible::installFactory(SelectorInterface), true);
   Q_UNUSED(installed);
+  // Not focused by a wheel either: the wheel does nothing here.
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 QString QtSelectorCombo::Fitted(const QString& entry, const QFontMetrics& metrics, int width) {
@@ -129,6 +139,17 @@ void QtSelectorCombo::paintEvent(QPaintEvent*) {
   // The styles draw the label a pixel in from each side of the field.
   field.adjust(1, 0, -1, 0);
   if (!option.currentIcon.isNull()) field.setLeft(field.left() + option.iconSize.width() + 4);
+  if (currentIndex() < 0) option.currentText = placeholderText();
   option.currentText = Fitted(option.currentText, fontMetrics(), field.width());
   painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  if (hasFocus()) {
+    painter.setPen(kFocusEdge);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+void QtSelectorCombo::wheelEvent(QWheelEvent* event) {
+  // Left to the window behind, which has no use for it.
+  event->ignore();
 }

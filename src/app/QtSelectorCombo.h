@@ -9,8 +9,13 @@
 // with an ellipsis and the " [0005]" after it is always shown whole. The entries themselves,
 // and the open list, keep their full text.
 //
-// A screen reader knows the list by its label ("Console", "Source") and hears the chosen entry
-// as its value.
+// With no entry selected, the closed list shows its placeholder text, which the window keeps
+// to the number the buttons act on. A screen reader knows the list by its label ("Console",
+// "Source") and hears the chosen entry, or that text, as its value.
+//
+// The channel changes only by a deliberate act: a click, the open list, or the keys while the
+// list has the focus, which it shows with a black edge. A mouse wheel turned over the closed
+// list, on the way to somewhere else, changes nothing.
 class QtSelectorCombo : public QComboBox {
   Q_OBJECT
 
@@ -22,4 +27,5 @@ class QtSelectorCombo : public QComboBox {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 };

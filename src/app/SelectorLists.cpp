@@ -76,6 +76,15 @@ int SelectorList::Position() const {
   return PositionOf(stored_, Count() - 1);
 }
 
+std::string SelectorList::UnselectedFace(int rowsShown) const {
+  if (stored_ == UndefinedSelection) return kUndefinedEntry;
+  if (stored_ >= 1 && stored_ < rowsShown) return Entry(stored_);
+  // The entry's number without a name: "[0041]".
+  std::string face = EntryText({}, stored_, minDigits_).substr(1);
+  if (rowsShown > 0) face += " not in the list";
+  return face;
+}
+
 std::int16_t SelectionFromPosition(int position) {
   if (position == 0) return UndefinedSelection;
   return static_cast<std::int16_t>(position);

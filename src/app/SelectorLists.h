@@ -21,6 +21,12 @@ class SelectorList {
   // The entry that re-selects the stored number. Throws a Failure when a name is missing or
   // when the stored number has no entry.
   int Position() const;
+  // What the closed list shows while it has no entry selected, so that the number the buttons
+  // act on is always on screen: "Undefined" for 16383; the stored number's entry when the
+  // shown list has it (a refill that stopped at a missing name); otherwise the number in the
+  // list's format, "[0041]", with " not in the list" once the server's list is shown
+  // (rowsShown above 0).
+  std::string UnselectedFace(int rowsShown) const;
 
  private:
   SelectorList(const std::vector<std::string>& names, int count, std::size_t minDigits,

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QTime>
 #include <QWindow>
+#include <utility>
 
 #include "app/ChannelButtons.h"
 #include "app/QtChannelButton.h"
@@ -210,7 +211,10 @@ void frmMain::Form_Load() {
   try {
     ProgramSetup(vars_, link_, log_, folders_);
     scktSwitcher.ApplyStartupSettings(SocketStartupSettings{});
-    if (ReadIniFile(vars_, *this, link_)) {
+    const bool configured = ReadIniFile(vars_, *this, link_);
+    // Until the server's lists arrive, the closed lists show the numbers from the file.
+    ShowListFaces();
+    if (configured) {
       comm_.ConnectToServer();
       tmrPoll.start();
       return;
@@ -275,12 +279,14 @@ void frmMain::ShowSetupDialog() {
 
 void frmMain::cmbSource_Click() {
   const int position = cmbSource->currentIndex();
-  if (position >= 0) vars_.SelectedSource = SelectionFromPosition(position);
+  if (position >= 0) comm_.ChooseChannel(SelectionFromPosition(position), vars_.SelectedConsole);
+  ShowListFaces();
 }
 
 void frmMain::cmbConsole_Click() {
   const int position = cmbConsole->currentIndex();
-  if (position >= 0) vars_.SelectedConsole = SelectionFromPosition(position);
+  if (position >= 0) comm_.ChooseChannel(vars_.SelectedSource, SelectionFromPosition(position));
+  ShowListFaces();
 }
 
 void frmMain::cmdOn_Click() {
@@ -321,6 +327,19 @@ void frmMain::RefillList(QComboBox& list, const SelectorList& entries, const cha
     const bool wasBlocked = list.blockSignals(true);
     list.setCurrentIndex(-1);
     list.blockSignals(wasBlocked);
+  }
+  ShowListFaces();
+}
+
+void frmMain::ShowListFaces() {
+  const std::pair<QComboBox*, SelectorList> lists[] = {{cmbConsole, SelectorList::Console(vars_)},
+                                                       {cmbSource, SelectorList::Source(vars_)}};
+  for (const auto& [list, entries] : lists) {
+    const QString face = QString::fromLatin1(entries.UnselectedFace(list->count()));
+    if (list->placeholderText() != face) list->setPlaceholderText(face);
+    // A name shortened to fit can look like its neighbour's: the tip has it whole.
+    const QString tip = list->currentIndex() >= 0 ? list->currentText() : face;
+    if (list->toolTip() != tip) list->setToolTip(tip);
   }
 }
 

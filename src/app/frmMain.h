@@ -87,6 +87,9 @@ class frmMain : public QMainWindow, public PanelWindow {
   void ShowSetupDialog();
   void RefillList(QComboBox& list, const SelectorList& entries, const char* failureMessage,
                   void (frmMain::*click)());
+  // The closed lists' faces and tool tips while nothing is selected: the numbers the buttons
+  // act on.
+  void ShowListFaces();
   QtChannelButton* Button(ChannelButton button) const;
 
   ProgramFolders folders_;

@@ -1,8 +1,10 @@
 // The channel on/off report 0xD6 (its bytes are in Messages.h): the switcher's state for a list
 // of channels.
 //
-// Only entries for the operator's chosen channel matter: they colour the ON, OFF and CUE buttons
-// and keep the cue toggle in step with the switcher, whoever changed the channel.
+// Every entry is remembered for as long as the link lasts, so that a change of channel shows
+// the switcher's last word about the new one. Entries for the operator's chosen channel colour
+// the ON, OFF and CUE buttons at once and keep the cue toggle in step with the switcher,
+// whoever changed the channel.
 
 #include <cstddef>
 #include <string_view>
@@ -12,12 +14,16 @@
 
 void TCPComm::ProcessChannelOnOff(std::string_view message) {
   try {
+    // Bytes of a link that has closed may still be decoded after it: what they report went
+    // with that link, and the buttons rest until the next one speaks.
+    if (v_.SocketConnected == kFalse) return;
     if (!ChecksumMatches(message)) return;
 
     // Entry by entry: an entry past the end fails only after those before it have been shown.
     const unsigned char n = msg::ChannelEntryCount(message);
     for (std::size_t i = 0; i < n; ++i) {
       const msg::ChannelEntry entry = msg::ChannelEntryAt(message, i);
+      channelStates_.Remember(entry.source, entry.console, entry.state);
 
       const bool chosenSource = entry.source + 1 == v_.SelectedSource;
       const bool chosenConsole = entry.console + 1 == v_.SelectedConsole ||
@@ -49,4 +55,24 @@ void TCPComm::ProcessChannelOnOff(std::string_view message) {
   } catch (...) {
     log_.ReportError("Error Receiving Channel On Off", "Switcher Message Error");
   }
+}
+
+void TCPComm::ChooseChannel(std::int16_t source, std::int16_t console) {
+  if (source == v_.SelectedSource && console == v_.SelectedConsole) return;
+  v_.SelectedSource = source;
+  v_.SelectedConsole = console;
+  ShowChosenChannel();
+}
+
+void TCPComm::ShowChosenChannel() {
+  const ChannelStates::Words words =
+      channelStates_.Recall(v_.SelectedSource - 1, v_.SelectedConsole - 1);
+  // A known on/off word always lights one of ON and OFF; neither lit is "not known".
+  const bool on = words.onOff == msg::kOn;
+  const bool off = words.onOff == msg::kOff;
+  window_.SetButtonColour(ChannelButton::On, on ? kButtonLitCyan : kButtonResting);
+  window_.SetButtonColour(ChannelButton::Off, off ? kButtonLitYellow : kButtonResting);
+  const bool cueOn = words.cue == msg::kCueOn;
+  window_.SetButtonColour(ChannelButton::Cue, cueOn ? kButtonLitYellow : kButtonResting);
+  v_.CueActive = cueOn ? kTrue : kFalse;
 }

@@ -51,6 +51,10 @@ void TCPComm::DisconnectFromServer() {
     v_.SocketConnected = kFalse;
     v_.SwitcherConnected = kFalse;
     UpdateLinkLamp();
+    // The switcher may change while the panel cannot hear it: nothing it said on this link
+    // is shown any longer, and CUE asks for cue on until the next link says otherwise.
+    channelStates_.Clear();
+    ShowChosenChannel();
   } catch (...) {
     log_.ReportError("Error Disconnecting from Server", "Connection Error");
   }

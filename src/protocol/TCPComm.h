@@ -7,6 +7,7 @@
 #include "app/PanelWindow.h"
 #include "app/Variables.h"
 #include "protocol/ByteManipulation.h"
+#include "protocol/ChannelStates.h"
 #include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
@@ -46,6 +47,11 @@ class TCPComm {
   void ProcessAlphaTable(std::string_view message);
   void ProcessChannelOnOff(std::string_view message);
 
+  // The operator's choice of channel, or a list refill that changed the stored number: the
+  // buttons then show what this link's switcher said about the new channel, and CUE acts on it.
+  void ChooseChannel(std::int16_t source, std::int16_t console);
+  const ChannelStates& channelStates() const { return channelStates_; }
+
   // How many coming poll-timer ticks would only count (link up, poll moment not yet due).
   // The poll timer may let that many ticks pass unseen and hand them over with SkipPollTicks, so an
   // idle panel need not wake on every tick; polls and time-outs land on the same tick as ever.
@@ -61,12 +67,17 @@ class TCPComm {
   // server it concerns, differs from what the lamp shows. Called last by every handler that
   // can change either flag, so the lamp never passes through a state in between.
   void UpdateLinkLamp();
+  // Paints the three buttons with the chosen channel's remembered words (nothing known: at
+  // rest) and sets CueActive to its cue word.
+  void ShowChosenChannel();
 
   Variables& v_;
   SocketComponent& socket_;
   PanelWindow& window_;
   LinkTimers& timers_;
   ErrorReporter& log_;
+  // Every channel this link's switcher has reported; forgotten when the link closes.
+  ChannelStates channelStates_;
   bool decodeStalled_ = false;
   // The last arrival left bytes with the socket because the backlog was over its bound.
   bool readingHeldBack_ = false;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/ChannelButtons.h"
+#include "protocol/Messages.h"
 #include "support/Rig.h"
 
 namespace {
@@ -61,6 +62,21 @@ TEST_F(ChannelButtons, CueAfterTheSwitcherReportedCueOnAsksForCueOff) {
   ASSERT_EQ(socket.writes.size(), 1u);
   EXPECT_EQ(socket.writes[0][kActionPosition], 2);
   EXPECT_EQ(vars.CueActive, kFalse);
+}
+
+TEST_F(ChannelButtons, CueActsOnTheChosenChannelsOwnCueState) {
+  vars.SelectedSource = 3;
+  vars.SelectedConsole = 5;
+  comm.ProcessChannelOnOff(msg::ChannelReport({{2, 4, msg::kCueOn}}));
+
+  comm.ChooseChannel(5, 5);  // never in cue: CUE asks for cue on
+  cmdCue_Click(vars, comm);
+  comm.ChooseChannel(3, 5);  // back on the channel in cue: CUE asks for cue off
+  cmdCue_Click(vars, comm);
+
+  ASSERT_EQ(socket.writes.size(), 2u);
+  EXPECT_EQ(socket.writes[0].substr(4, 5), std::string("\x04\x00\x04\x00\x03", 5));
+  EXPECT_EQ(socket.writes[1].substr(4, 5), std::string("\x02\x00\x04\x00\x02", 5));
 }
 
 TEST_F(ChannelButtons, ConsoleZeroIsRecordedAndNotSentButCueStillFlips) {

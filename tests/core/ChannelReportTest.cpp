@@ -18,9 +18,18 @@ constexpr std::uint32_t kUntouched = 0x123456;  // a colour no report ever sets
 class ChannelReport : public ::testing::Test, protected Rig {
  protected:
   ChannelReport() {
+    Connected();
     vars.SelectedSource = 3;
     vars.SelectedConsole = 5;
     window.onColour = window.offColour = window.cueColour = kUntouched;
+  }
+
+  // The three faces at once, and the cue toggle: what the operator sees and what CUE does.
+  void ExpectFaces(std::uint32_t on, std::uint32_t off, std::uint32_t cue, Flag16 cueActive) {
+    EXPECT_EQ(window.onColour, on);
+    EXPECT_EQ(window.offColour, off);
+    EXPECT_EQ(window.cueColour, cue);
+    EXPECT_EQ(vars.CueActive, cueActive);
   }
 
   void ExpectNothingChanged() {
@@ -110,6 +119,43 @@ TEST_F(ChannelReport, WrongChecksumChangesNothingAndReportsNothing) {
 
   ExpectNothingChanged();
   EXPECT_TRUE(log.reports.empty());
+}
+
+// Source 3 (wire 2) on and in cue on console 5; source 5 (wire 4) on, on every console.
+TEST_F(ChannelReport, AChangeOfChannelShowsWhatTheSwitcherSaidOfTheNewOneOrNothing) {
+  comm.ProcessChannelOnOff(msg::ChannelReport({{2, 4, 1}, {2, 4, 3}, {4, 16383, 1}}));
+  ExpectFaces(kCyan, kButtonResting, kYellow, kTrue);
+
+  comm.ChooseChannel(4, 5);  // never reported
+  ExpectFaces(kButtonResting, kButtonResting, kButtonResting, kFalse);
+  comm.ChooseChannel(5, 5);
+  ExpectFaces(kCyan, kButtonResting, kButtonResting, kFalse);
+  comm.ChooseChannel(5, 12);  // the every-console word holds here too
+  ExpectFaces(kCyan, kButtonResting, kButtonResting, kFalse);
+  comm.ChooseChannel(3, 5);
+  ExpectFaces(kCyan, kButtonResting, kYellow, kTrue);
+
+  // The same channel chosen again leaves the toggle as a press left it.
+  vars.CueActive = kFalse;
+  comm.ChooseChannel(3, 5);
+  EXPECT_EQ(vars.CueActive, kFalse);
+}
+
+TEST_F(ChannelReport, AClosedLinkTakesItsWordsAndTheFacesWithIt) {
+  comm.ProcessChannelOnOff(msg::ChannelReport({{2, 4, 1}, {2, 4, 3}, {4, 4, 0}}));
+
+  comm.DisconnectFromServer();
+  ExpectFaces(kButtonResting, kButtonResting, kButtonResting, kFalse);
+  // Bytes of the old link decoded after its close report nothing.
+  comm.ProcessChannelOnOff(msg::ChannelReport({{2, 4, 0}}));
+  ExpectFaces(kButtonResting, kButtonResting, kButtonResting, kFalse);
+
+  ComeUp();
+  comm.ChooseChannel(5, 5);
+  comm.ChooseChannel(3, 5);
+  ExpectFaces(kButtonResting, kButtonResting, kButtonResting, kFalse);
+  comm.ProcessChannelOnOff(msg::ChannelReport({{2, 4, 0}}));
+  ExpectFaces(kButtonResting, kYellow, kButtonResting, kFalse);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 #include <filesystem>
 #include <memory>
@@ -469,6 +470,115 @@ TEST_F(Selectors, ClosedListKeepsTheNumberOfALongNameWhole) {
   EXPECT_NE(five, closed(6)) << "the number's last digit is cut off";
   EXPECT_EQ(list->size(), width);
   EXPECT_EQ(list->currentText().toStdString(), name + " [0006]") << "the entry is unchanged";
+}
+
+// What a channel button shows: "cyan" (ON lit), "yellow" (OFF or CUE lit), "rest", or the colour.
+std::string Lit(QWidget* button) {
+  const QColor face = FaceColour(*button);
+  if (Near(face, 192, 255, 255)) return "cyan";
+  if (Near(face, 255, 255, 192)) return "yellow";
+  if (Near(face, 254, 255, 244)) return "rest";
+  return Describe(face);
+}
+
+class ChosenChannel : public Selectors {
+ protected:
+  // ON, OFF and CUE as the operator sees them, with the cue toggle.
+  std::string Faces() {
+    return Lit(Child<QWidget>("cmdOn")) + " " + Lit(Child<QWidget>("cmdOff")) + " " +
+           Lit(Child<QWidget>("cmdCue")) + (window->vars().CueActive == kTrue ? " cue" : "");
+  }
+};
+
+// Source 3 is on and in cue on console 5; the operator moves to source 4, never reported, and
+// back; then the link closes.
+TEST_F(ChosenChannel, ButtonsShowTheChosenChannelsWordsAndRestOnceTheLinkCloses) {
+  Variables& vars = window->vars();
+  SetInputNames(vars, NumberedNames("In", 8));
+  vars.SelectedSource = 3;
+  vars.SelectedConsole = 5;
+  window->LoadInputCombo();
+  window->show();
+  vars.SocketConnected = kTrue;
+  window->comm().ProcessChannelOnOff(msg::ChannelReport({{2, 4, msg::kOn}, {2, 4, msg::kCueOn}}));
+  EXPECT_EQ(Faces(), "cyan rest yellow cue");
+
+  QComboBox* list = Child<QComboBox>("cmbSource");
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Down);
+  ASSERT_EQ(vars.SelectedSource, 4);
+  EXPECT_EQ(Faces(), "rest rest rest");
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(Faces(), "cyan rest yellow cue");
+
+  window->comm().DisconnectFromServer();
+  EXPECT_EQ(Faces(), "rest rest rest");
+}
+
+// A refill that changes the stored number (0 from the file becomes "Undefined") repaints too.
+TEST_F(ChosenChannel, ARefillThatChangesTheStoredNumberShowsTheNewChannel) {
+  Variables& vars = window->vars();
+  vars.SelectedSource = 0;
+  vars.SelectedConsole = 5;
+  vars.SocketConnected = kTrue;
+  window->comm().ProcessChannelOnOff(msg::ChannelReport({{UndefinedSelection - 1, 4, msg::kOff}}));
+  EXPECT_EQ(Faces(), "rest rest rest");
+
+  SetInputNames(vars, NumberedNames("In", 8));
+  window->LoadInputCombo();
+  ASSERT_EQ(vars.SelectedSource, UndefinedSelection);
+  EXPECT_EQ(Faces(), "rest yellow rest");
+}
+
+TEST_F(Selectors, AClosedListWithNothingSelectedShowsTheNumberTheButtonsActOn) {
+  IniSettings settings = LoopbackSettings(server.Port());
+  settings.input = 41;
+  settings.console = UndefinedSelection;
+  StartPanel(IniText(settings));
+  QComboBox* source = Child<QComboBox>("cmbSource");
+  QComboBox* console = Child<QComboBox>("cmbConsole");
+  const auto shown = [&](QComboBox* list) {
+    EXPECT_EQ(Spoken(list, QAccessible::Value), list->toolTip());
+    return list->currentIndex() >= 0 ? list->currentText() : list->placeholderText();
+  };
+  EXPECT_EQ(shown(source), "[0041]") << "before any name table";
+  EXPECT_EQ(shown(console), "Undefined");
+
+  Variables& vars = window->vars();
+  SetInputNames(vars, NumberedNames("In", 16));
+  window->LoadInputCombo();
+  EXPECT_EQ(source->currentIndex(), -1);
+  EXPECT_EQ(shown(source), "[0041] not in the list");
+
+  // A short console table stops the refill, but the stored console is in what it shows.
+  vars.ConsoleNames = {"Desk 1", "Desk 2"};
+  vars.SelectedConsole = 2;
+  window->LoadConsoleCombo();
+  EXPECT_EQ(console->currentIndex(), -1);
+  EXPECT_EQ(shown(console), "Desk 2 [002]");
+
+  source->setCurrentIndex(5);
+  EXPECT_EQ(shown(source), "In5 [0005]") << "the tip names the chosen entry whole";
+}
+
+TEST_F(Selectors, AWheelOverAClosedListChangesNothing) {
+  Variables& vars = window->vars();
+  SetInputNames(vars, NumberedNames("In", 8));
+  vars.SelectedSource = 3;
+  window->LoadInputCombo();
+  window->show();
+  QComboBox* list = Child<QComboBox>("cmbSource");
+
+  for (const int notch : {-120, 120}) {
+    const QPointF middle(list->width() / 2.0, list->height() / 2.0);
+    QWheelEvent wheel(middle, list->mapToGlobal(middle), QPoint(), QPoint(0, notch), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list, &wheel);
+  }
+
+  EXPECT_EQ(list->currentIndex(), 3);
+  EXPECT_EQ(vars.SelectedSource, 3);
+  EXPECT_EQ(list->focusPolicy(), Qt::StrongFocus) << "a wheel does not take the focus either";
 }
 
 TEST_F(MainWindow, DecodeTimerDrainsWaitingMessagesAndThenSleeps) {
