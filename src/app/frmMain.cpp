@@ -236,7 +236,7 @@ void frmMain::Form_Unload() {
   unloaded_ = true;
   tmrDecode.stop();
   tmrPoll.stop();
-  scktSwitcher.Close();
+  scktSwitcher.RequestClose();
 
   const QWidgetList windows = QApplication::topLevelWidgets();
   for (auto it = windows.crbegin(); it != windows.crend(); ++it) {

@@ -31,8 +31,7 @@ void TCPComm::ConnectToServer() {
     if (socket_.Connect() != 0) {
       // The attempt failed at once: close the socket so the next tick starts afresh. The link
       // stays down; nothing to record.
-      socket_.Close();
-      socket_.Disconnect();
+      CloseSocket();
     }
     // The flags are as they were, but the server may be a new one.
     UpdateLinkLamp();
@@ -44,8 +43,7 @@ void TCPComm::ConnectToServer() {
 void TCPComm::DisconnectFromServer() {
   try {
     timers_.LinkStateChanging();
-    socket_.Close();
-    socket_.Disconnect();
+    CloseSocket();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
     // next connection.
     v_.SocketConnected = kFalse;
@@ -54,6 +52,12 @@ void TCPComm::DisconnectFromServer() {
   } catch (...) {
     log_.ReportError("Error Disconnecting from Server", "Connection Error");
   }
+}
+
+void TCPComm::CloseSocket() {
+  // Both requests, in this order, wherever the panel drops a link or a failed attempt.
+  socket_.RequestClose();
+  socket_.Disconnect();
 }
 
 void TCPComm::scktSwitcher_Connect() {

@@ -61,6 +61,8 @@ class TCPComm {
   // server it concerns, differs from what the lamp shows. Called last by every handler that
   // can change either flag, so the lamp never passes through a state in between.
   void UpdateLinkLamp();
+  // Closes the socket with both of its close requests.
+  void CloseSocket();
 
   Variables& v_;
   SocketComponent& socket_;

@@ -42,7 +42,7 @@ class FakeSocket : public SocketComponent {
     calls.push_back("port " + std::to_string(port));
   }
   int Connect() override;
-  void Close() override { calls.push_back("close"); }
+  void RequestClose() override { calls.push_back("close"); }
   void Disconnect() override;
   bool IsConnected() const override { return connected; }
   std::int32_t Write(const char* bytes, std::int32_t length) override;
