@@ -1,13 +1,9 @@
 #include "app/QtServerLink.h"
 
-#include <QElapsedTimer>
-
 namespace {
 
 // The poll timer's period until the start-up settings re-time it.
 constexpr int kInitialPollMs = 1000;
-// How long one timeout of the decode timer may decode before the window gets its turn.
-constexpr qint64 kDecodeSliceMs = 4;
 
 }  // namespace
 
@@ -48,12 +44,10 @@ void QtServerLink::tmrDecode_Timer() {
   // A slice of messages per timeout: a queue of short messages drains in a fraction of the
   // time one per pass of the event loop would take, and clicks and repaints still come
   // between slices.
-  QElapsedTimer slice;
-  slice.start();
+  const auto deadline = DecodeClock::now() + kDecodeSlice;
   do {
     comm_.tmrDecode_Timer();
-  } while (!vars_.ReceiveBuffer.empty() && !comm_.DecodeStalled() &&
-           !slice.hasExpired(kDecodeSliceMs));
+  } while (!vars_.ReceiveBuffer.empty() && !comm_.DecodeStalled() && DecodeClock::now() < deadline);
 }
 
 void QtServerLink::SetPollTimerEnabled(bool enabled) {

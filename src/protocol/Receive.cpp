@@ -14,15 +14,6 @@ namespace {
 
 using msg::IsCommandByte;
 
-// How long one arrival may spend decoding a backlog over the bound before the window gets its
-// turn again. Each message may cost a log line or a write to the server.
-constexpr auto kDecodeSlice = std::chrono::milliseconds(4);
-
-// The most undecoded bytes the panel takes from the socket: the longest legal message. Beyond
-// it the panel stops reading and leaves the rest with the socket, so a server that sends faster
-// than the panel can act is slowed down by TCP instead of losing messages or filling memory.
-constexpr auto kBacklogBound = static_cast<std::size_t>(kMaxMessageLength);
-
 }  // namespace
 
 void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
@@ -32,16 +23,15 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
     // so bytes that came in after the announcement are taken too.
     const std::int16_t maxLength = CheckedInt16(static_cast<long long>(bytesTotal) + 1);
     std::string area(static_cast<std::size_t>(maxLength), '\0');
-    const auto deadline = std::chrono::steady_clock::now() + kDecodeSlice;
+    const auto deadline = DecodeClock::now() + kDecodeSlice;
     for (;;) {
-      if (v_.ReceiveBuffer.size() > kBacklogBound) {
+      if (v_.ReceiveBuffer.size() > kReceiveBacklogBound) {
         // A backlog over the bound always moves: its front is a whole message, bytes that are
         // dropped, or a message too long to be legal, whose command byte goes.
-        while (v_.ReceiveBuffer.size() > kBacklogBound &&
-               std::chrono::steady_clock::now() < deadline) {
+        while (v_.ReceiveBuffer.size() > kReceiveBacklogBound && DecodeClock::now() < deadline) {
           ProcessReceiveBuffer();
         }
-        if (v_.ReceiveBuffer.size() > kBacklogBound) {
+        if (v_.ReceiveBuffer.size() > kReceiveBacklogBound) {
           // The rest stays with the socket; the decode timer asks for it once there is room.
           readingHeldBack_ = true;
           timers_.EnableDecodeTimer();
@@ -70,7 +60,7 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
 
 void TCPComm::tmrDecode_Timer() {
   if (!v_.ReceiveBuffer.empty()) ProcessReceiveBuffer();
-  if (readingHeldBack_ && v_.ReceiveBuffer.size() <= kBacklogBound) {
+  if (readingHeldBack_ && v_.ReceiveBuffer.size() <= kReceiveBacklogBound) {
     // Room again: the socket holds what the server sent meanwhile, and no new event comes for
     // bytes it already holds.
     readingHeldBack_ = false;

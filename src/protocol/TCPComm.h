@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +12,18 @@
 #include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
+
+// How long decoding may run at a stretch before the window gets its turn again: one arrival
+// working through a backlog over the bound, or one timeout of the decode timer. Each message may
+// cost a log line or a write to the server. Both measure it on this clock.
+using DecodeClock = std::chrono::steady_clock;
+inline constexpr auto kDecodeSlice = std::chrono::milliseconds(4);
+
+// The most undecoded bytes the panel takes from the socket. Beyond it the panel stops reading
+// and leaves the rest with the socket, so a server that sends faster than the panel can act is
+// slowed down by TCP instead of losing messages or filling memory. It is the longest legal
+// message, so that any message the server may send fits whole.
+inline constexpr auto kReceiveBacklogBound = static_cast<std::size_t>(kMaxMessageLength);
 
 // The link to the Server Module: connection and poll timer, everything the panel sends, the
 // receive path, the dispatcher and the handlers of the messages the server sends. Plain C++:
