@@ -42,16 +42,26 @@ void TCPComm::ConnectToServer() {
 
 void TCPComm::DisconnectFromServer() {
   try {
-    timers_.LinkStateChanging();
     CloseSocket();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
     // next connection.
-    v_.SocketConnected = kFalse;
-    v_.SwitcherConnected = kFalse;
-    UpdateLinkLamp();
+    SetSocketConnected(kFalse);
   } catch (...) {
     log_.ReportError("Error Disconnecting from Server", "Connection Error");
   }
+}
+
+void TCPComm::SetSocketConnected(Flag16 connected) {
+  // The poll timer counts the ticks that passed under the old state first: what they did
+  // depends on it.
+  timers_.LinkStateChanging();
+  v_.SocketConnected = connected;
+  // A closed link has no switcher behind it, and a new link has said nothing yet. Bytes of the
+  // last one may still have been decoded after it closed and flagged the switcher up: the lamp
+  // would show green before this server said so, and its first F4 would not ask for the name
+  // tables.
+  v_.SwitcherConnected = kFalse;
+  UpdateLinkLamp();
 }
 
 void TCPComm::CloseSocket() {
@@ -62,15 +72,9 @@ void TCPComm::CloseSocket() {
 
 void TCPComm::scktSwitcher_Connect() {
   try {
-    timers_.LinkStateChanging();
     // PollTicks keeps running: the first poll on the new link follows the running count.
-    v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;
-    // A new link has said nothing yet. Bytes of the last one may still have been decoded after
-    // it closed and flagged the switcher up: the lamp would show green before this server said
-    // so, and its first F4 would not ask for the name tables.
-    v_.SwitcherConnected = kFalse;
-    UpdateLinkLamp();
+    SetSocketConnected(kTrue);
   } catch (...) {
     log_.ReportError("Error Connecting from Server", "Socket Error");
   }

@@ -70,7 +70,9 @@ void TCPComm::tmrDecode_Timer() {
 
 void TCPComm::ProcessReceiveBuffer() {
   ReceiveBuffer& buffer = v_.ReceiveBuffer;
-  const std::size_t sizeBefore = buffer.size();
+  // Stalled only when this run finds nothing to decode or the front of a message that has not
+  // fully arrived: decoding again before more bytes arrive would find the same.
+  decodeStalled_ = buffer.empty();
   try {
     // Each pass starts at the front of the buffer; a pass that discards bytes goes round again,
     // one that consumes a message (or finds it incomplete) ends the call.
@@ -87,22 +89,19 @@ void TCPComm::ProcessReceiveBuffer() {
         continue;
       }
 
+      // Every message leaves the buffer before it is acted on, so whatever the action does
+      // (a send that fails, a handler that throws) the next run starts after it.
       const unsigned char command = buffer[0];
-      if (command == msg::kPoll) {
+      if (msg::IsSingleByte(command)) {
         TrimBuffer(buffer, 1);
-        SendToSwitcher(msg::kLinkUpMessage);  // the answer to a poll
-        break;
-      }
-      if (command == msg::kLinkUp || command == msg::kLinkDown) {
-        TrimBuffer(buffer, 1);
-        v_.PollsOutstanding = 0;
-        // Exact comparisons: only a change of the reported state is shown.
-        if (command == msg::kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
-        if (command == msg::kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
-        break;
-      }
-      if (command == msg::kNoAction) {
-        TrimBuffer(buffer, 1);
+        if (command == msg::kPoll) {
+          SendToSwitcher(msg::kLinkUpMessage);  // the answer to a poll
+        } else if (command != msg::kNoAction) {
+          v_.PollsOutstanding = 0;
+          // Exact comparisons: only a change of the reported state is shown.
+          if (command == msg::kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
+          if (command == msg::kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
+        }
         break;
       }
 
@@ -116,7 +115,10 @@ void TCPComm::ProcessReceiveBuffer() {
         TrimBuffer(buffer, 1);
         continue;
       }
-      if (length == 0) break;  // not complete yet: wait for more bytes
+      if (length == 0) {  // not complete yet: wait for more bytes
+        decodeStalled_ = true;
+        break;
+      }
 
       // A command byte before the EOM means the message was broken off and a new one starts
       // there; decoding resumes at it.
@@ -144,7 +146,4 @@ void TCPComm::ProcessReceiveBuffer() {
   } catch (...) {
     log_.ReportError("Error Processing Command", "Decode Error");
   }
-  // Nothing consumed means an incomplete message waits at the front: decoding it again before
-  // more bytes arrive would find the same.
-  decodeStalled_ = buffer.size() == sizeBefore;
 }

@@ -66,8 +66,9 @@ class TCPComm {
   std::int32_t IdlePollTicksAhead() const;
   void SkipPollTicks(std::int32_t ticks);
 
-  // True when the last dispatcher run consumed nothing: the buffer holds only an incomplete
-  // message, and decoding it again before more bytes arrive would find the same.
+  // True when the last dispatcher run found the buffer empty or stopped at the front of a
+  // message that has not fully arrived: decoding again before more bytes arrive would find the
+  // same. Said by the dispatcher where it decides to wait, not read from the buffer's size.
   bool DecodeStalled() const { return decodeStalled_; }
 
  private:
@@ -75,6 +76,9 @@ class TCPComm {
   // server it concerns, differs from what the lamp shows. Called last by every handler that
   // can change either flag, so the lamp never passes through a state in between.
   void UpdateLinkLamp();
+  // The one place the link goes up or down: SocketConnected changes only here, after the poll
+  // timer has been told, and the switcher is no longer taken as reported up.
+  void SetSocketConnected(Flag16 connected);
   // Closes the socket with both of its close requests.
   void CloseSocket();
 
