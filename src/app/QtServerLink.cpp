@@ -1,12 +1,5 @@
 #include "app/QtServerLink.h"
 
-namespace {
-
-// The poll timer's period until the start-up settings re-time it.
-constexpr int kInitialPollMs = 1000;
-
-}  // namespace
-
 QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& log,
                            QObject* parent)
     : QObject(parent), vars_(vars), comm_(vars, scktSwitcher_, window, *this, log) {
@@ -15,7 +8,6 @@ QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& 
   // of messages per timeout so that clicks and repaints get their turn between them.
   tmrDecode_.setInterval(0);
   tmrPoll_.setObjectName(QStringLiteral("tmrPoll"));
-  tmrPoll_.setInterval(kInitialPollMs);
 
   connect(&tmrDecode_, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
 

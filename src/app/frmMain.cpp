@@ -212,7 +212,7 @@ void frmMain::Form_Load() {
     scktSwitcher.ApplyStartupSettings(SocketStartupSettings{});
     if (ReadIniFile(vars_, *this, link_)) {
       comm_.ConnectToServer();
-      tmrPoll.start();
+      link_.SetPollTimerEnabled(true);
       return;
     }
     // First run: nothing to connect to until the operator names the Server Module.

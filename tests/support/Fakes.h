@@ -28,7 +28,7 @@ class FakeWindow : public PanelWindow, public LinkTimers {
   std::uint32_t offColour = kButtonResting;
   std::uint32_t cueColour = kButtonResting;
   bool pollTimerEnabled = true;  // a window's poll timer runs from creation
-  std::int32_t pollTimerInterval = 1000;
+  std::int32_t pollTimerInterval = kFirstPollPeriodMs;
   bool decodeTimerEnabled = true;
   std::vector<std::int32_t> windowOrders;
   std::vector<std::string> linkStates;  // "up 10.0.0.7:1250", "server ...", "none ..."
