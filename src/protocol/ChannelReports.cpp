@@ -5,6 +5,7 @@
 // and keep the cue toggle in step with the switcher, whoever changed the channel.
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "protocol/Messages.h"
@@ -12,11 +13,11 @@
 
 void TCPComm::ProcessChannelOnOff(std::string_view message) {
   try {
-    if (!ChecksumMatches(message)) return;
+    const std::optional<unsigned char> n = msg::ReadChannelEntryCount(message);
+    if (!n) return;
 
     // Entry by entry: an entry past the end fails only after those before it have been shown.
-    const unsigned char n = msg::ChannelEntryCount(message);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < *n; ++i) {
       const msg::ChannelEntry entry = msg::ChannelEntryAt(message, i);
 
       const bool chosenSource = entry.source + 1 == v_.SelectedSource;

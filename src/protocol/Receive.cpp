@@ -134,7 +134,8 @@ void TCPComm::ProcessReceiveBuffer() {
         continue;
       }
 
-      // Handlers check the checksum themselves; unknown commands are dropped whole.
+      // Each handler's reader checks the checksum (Messages.h); unknown commands are dropped
+      // whole.
       const ByteString message = TrimBuffer(buffer, length);
       const unsigned char framed = ByteAt(message, 0);
       if (framed == msg::kTypeRequest) ProcessTypeRequest(message);
