@@ -23,9 +23,10 @@ echo "no-poll-answer silent" >"$control"
 wait_for 5 "silent server" in_trace "live faults: no-poll-answer silent"
 
 pressed=$(now_ms)
-click "$main" "$ON_X" $((ON_Y + offset))
-wait_for 10 "report and close" in_trace "#1 closing the link after 3 messages"
-if wait_until 5 button_is "$main" "$ON_X" $((ON_COLOUR_Y + offset)) "$LIGHT_CYAN"; then
+click_control "$main" cmdOn "$offset" 10 "report and close" \
+  in_trace "#1 closing the link after 3 messages"
+read -r x y <<<"$(colour_point ON "$offset")"
+if wait_until 5 button_is "$main" "$x" "$y" "$LIGHT_CYAN"; then
   echo "FIGURE: report then close: ON recoloured $(($(now_ms) - pressed)) ms after the press"
   pass
 fi
