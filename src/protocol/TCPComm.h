@@ -39,8 +39,10 @@ class TCPComm {
   void ConnectToServer();
   void DisconnectFromServer();
   void scktSwitcher_Connect();  // the socket's connected event
-  void scktSwitcher_Close();    // the socket's disconnected event
-  void tmrPoll_Timer();         // one tick of the poll timer
+  // The socket's disconnected event: the server or the network ended the link. (The panel's
+  // own close is the socket's RequestClose, which raises no event.)
+  void scktSwitcher_Close();
+  void tmrPoll_Timer();  // one tick of the poll timer
 
   // Outgoing messages.
   void SendToSwitcher(std::string_view message);
