@@ -2,7 +2,7 @@
 # The windows' layout, in twips as the panel draws it (left top width height), relative to the
 # client area below the menu bar; everything below works out its pixels from this one table.
 # A control that moves in the panel moves here, and nothing else changes.
-declare -A LAYOUT_TWIPS=(
+declare -gA LAYOUT_TWIPS=(
   [client]="0 0 2415 6705"
   [cmbConsole]="120 480 2055 315"
   [cmbSource]="120 1320 2055 315"
@@ -12,9 +12,9 @@ declare -A LAYOUT_TWIPS=(
   [frmSetup.cmdCancel]="840 2280 1215 372"
 )
 # How far below a button's top edge its background colour shows, clear of its caption (twips).
-declare -A COLOUR_INSET_TWIPS=([cmdCue]=75 [cmdOn]=120 [cmdOff]=120)
+declare -gA COLOUR_INSET_TWIPS=([cmdCue]=75 [cmdOn]=120 [cmdOff]=120)
 # The buttons by the names the tests give them.
-declare -A BUTTON_CONTROL=([ON]=cmdOn [OFF]=cmdOff [CUE]=cmdCue)
+declare -gA BUTTON_CONTROL=([ON]=cmdOn [OFF]=cmdOff [CUE]=cmdCue)
 
 # pixels TWIPS: as the panel rounds them at 96 DPI, 15 twips a pixel.
 pixels() { echo $((($1 * 2 + 15) / 30)); }
