@@ -36,7 +36,7 @@ class SinkSocket : public SocketComponent {
   void SetRemoteHost(const std::string&) override {}
   void SetRemotePort(std::int32_t) override {}
   int Connect() override { return 0; }
-  void Close() override {}
+  void RequestClose() override {}
   void Disconnect() override {}
   bool IsConnected() const override { return true; }
   std::int32_t Write(const char*, std::int32_t length) override {

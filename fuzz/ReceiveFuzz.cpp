@@ -5,7 +5,7 @@
 // hold these:
 //
 // - Bounded buffer: an arrival takes bytes only while the receive buffer holds at most
-//   kMaxMessageLength; over it, it decodes, and leaves the rest with the socket when that is not
+//   kReceiveBacklogBound; over it, it decodes, and leaves the rest with the socket when that is not
 //   enough, so the buffer never holds more than the bound and one read. The bytes left behind
 //   are taken when the decode timer has made room and asks the socket to announce them again.
 // - One message per dispatcher run: the bytes a run removes are stray bytes and broken-off
@@ -50,7 +50,7 @@
 
 namespace {
 
-constexpr std::size_t kBound = static_cast<std::size_t>(kMaxMessageLength);
+constexpr std::size_t kBound = kReceiveBacklogBound;
 constexpr std::int16_t kLinkGone = 10054;  // any read error but "would block"
 constexpr std::int16_t kLargestAnnounced = 32766;
 constexpr int kMaxSteps = 1024;

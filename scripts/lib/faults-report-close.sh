@@ -23,12 +23,13 @@ echo "no-poll-answer silent" >"$control"
 wait_for 5 "silent server" in_trace "live faults: no-poll-answer silent"
 
 pressed=$(now_ms)
-click "$main" "$ON_X" $((ON_Y + offset))
-wait_for 10 "report and close" in_trace "#1 closing the link after 3 messages"
+click_control "$main" cmdOn "$offset" 10 "report and close" \
+  in_trace "#1 closing the link after 3 messages"
 wait_for 10 "the link shown down" in_trace "#2 connected"
-if wait_until 5 button_is "$main" "$ON_X" $((ON_COLOUR_Y + offset)) "$RESTING"; then
+read -r x y <<<"$(colour_point ON "$offset")"
+if wait_until 5 button_is "$main" "$x" "$y" "$RESTING"; then
   sleep 1
-  if button_is "$main" "$ON_X" $((ON_COLOUR_Y + offset)) "$RESTING"; then
+  if button_is "$main" "$x" "$y" "$RESTING"; then
     echo "FIGURE: report then close: ON at rest $(($(now_ms) - pressed)) ms after the press"
     pass
   fi

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "protocol/LinkTimers.h"
+
 class TCPComm;
 
 // The poll timer tmrPoll. To the link it ticks every interval() milliseconds, exactly like a
@@ -51,7 +53,7 @@ class QtPollTimer : public QObject {
   Clock clock_;
   qint64 nextTick_ = 0;  // clock_ time of the next tick not yet handed over
   qint64 armedFor_ = 0;  // the tick time the wake-up was last armed for
-  int period_ = 1000;
+  int period_ = kFirstPollPeriodMs;
   bool active_ = false;
   bool catchingUp_ = false;
 };

@@ -1,16 +1,5 @@
 #include "app/QtServerLink.h"
 
-#include <QElapsedTimer>
-
-namespace {
-
-// The poll timer's period until the start-up settings re-time it.
-constexpr int kInitialPollMs = 1000;
-// How long one timeout of the decode timer may decode before the window gets its turn.
-constexpr qint64 kDecodeSliceMs = 4;
-
-}  // namespace
-
 QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& log,
                            QObject* parent)
     : QObject(parent), vars_(vars), comm_(vars, scktSwitcher_, window, *this, log) {
@@ -19,7 +8,6 @@ QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& 
   // of messages per timeout so that clicks and repaints get their turn between them.
   tmrDecode_.setInterval(0);
   tmrPoll_.setObjectName(QStringLiteral("tmrPoll"));
-  tmrPoll_.setInterval(kInitialPollMs);
 
   connect(&tmrDecode_, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
 
@@ -48,12 +36,10 @@ void QtServerLink::tmrDecode_Timer() {
   // A slice of messages per timeout: a queue of short messages drains in a fraction of the
   // time one per pass of the event loop would take, and clicks and repaints still come
   // between slices.
-  QElapsedTimer slice;
-  slice.start();
+  const auto deadline = DecodeClock::now() + kDecodeSlice;
   do {
     comm_.tmrDecode_Timer();
-  } while (!vars_.ReceiveBuffer.empty() && !comm_.DecodeStalled() &&
-           !slice.hasExpired(kDecodeSliceMs));
+  } while (!vars_.ReceiveBuffer.empty() && !comm_.DecodeStalled() && DecodeClock::now() < deadline);
 }
 
 void QtServerLink::SetPollTimerEnabled(bool enabled) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "protocol/ReceiveBuffer.h"
+#include "setup/Settings.h"
 
 // The program-wide state of the panel: one instance, created by the main window and handed to
 // every unit that reads or writes it. Flags are 16-bit with true = -1 and false = 0, and are
@@ -31,15 +32,16 @@ struct Variables {
   // while AppFolder holds none, and never written.
   std::string PresetFolder;
   std::string ServerAddress;
-  std::int32_t ServerPort = 1250;
-  std::int16_t SelectedSource = 1;
-  std::int16_t SelectedConsole = 0;
-  std::int32_t StayOnTopMode = kTopmost;
-  std::int16_t RefreshRate = 1;
-  std::int16_t TimeOut = 20;
+  // The settings' start-up values, as ProgramSetup gives them again.
+  std::int32_t ServerPort = settings::kIPPort.startUp;
+  std::int16_t SelectedSource = static_cast<std::int16_t>(settings::kInput.startUp);
+  std::int16_t SelectedConsole = static_cast<std::int16_t>(settings::kConsole.startUp);
+  std::int32_t StayOnTopMode = settings::kStayOnTop.startUp != 0 ? kTopmost : kNotTopmost;
+  std::int16_t RefreshRate = static_cast<std::int16_t>(settings::kRefreshRate.startUp);
+  std::int16_t TimeOut = static_cast<std::int16_t>(settings::kTimeOut.startUp);
   // Poll timer period in ms and ticks between polls: RefreshRate x 20. Held in 32 bits so
   // every Refresh Rate the file admits (up to 32500) gives a period without overflow.
-  std::int32_t PollInterval = 20;
+  std::int32_t PollInterval = settings::PollIntervalFor(RefreshRate);
   std::string UserName;
   std::string Password;
 

@@ -216,7 +216,7 @@ void frmMain::Form_Load() {
     ShowListFaces();
     if (configured) {
       comm_.ConnectToServer();
-      tmrPoll.start();
+      link_.SetPollTimerEnabled(true);
       return;
     }
     // First run: nothing to connect to until the operator names the Server Module.
@@ -240,7 +240,7 @@ void frmMain::Form_Unload() {
   unloaded_ = true;
   tmrDecode.stop();
   tmrPoll.stop();
-  scktSwitcher.Close();
+  scktSwitcher.RequestClose();
 
   const QWidgetList windows = QApplication::topLevelWidgets();
   for (auto it = windows.crbegin(); it != windows.crend(); ++it) {

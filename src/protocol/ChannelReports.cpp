@@ -7,6 +7,7 @@
 // whoever changed the channel.
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "protocol/Messages.h"
@@ -17,11 +18,11 @@ void TCPComm::ProcessChannelOnOff(std::string_view message) {
     // Bytes of a link that has closed may still be decoded after it: what they report went
     // with that link, and the buttons rest until the next one speaks.
     if (v_.SocketConnected == kFalse) return;
-    if (!ChecksumMatches(message)) return;
+    const std::optional<unsigned char> n = msg::ReadChannelEntryCount(message);
+    if (!n) return;
 
     // Entry by entry: an entry past the end fails only after those before it have been shown.
-    const unsigned char n = msg::ChannelEntryCount(message);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < *n; ++i) {
       const msg::ChannelEntry entry = msg::ChannelEntryAt(message, i);
       channelStates_.Remember(entry.source, entry.console, entry.state);
 

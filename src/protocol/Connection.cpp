@@ -31,8 +31,7 @@ void TCPComm::ConnectToServer() {
     if (socket_.Connect() != 0) {
       // The attempt failed at once: close the socket so the next tick starts afresh. The link
       // stays down; nothing to record.
-      socket_.Close();
-      socket_.Disconnect();
+      CloseSocket();
     }
     // The flags are as they were, but the server may be a new one.
     UpdateLinkLamp();
@@ -43,34 +42,43 @@ void TCPComm::ConnectToServer() {
 
 void TCPComm::DisconnectFromServer() {
   try {
-    timers_.LinkStateChanging();
-    socket_.Close();
-    socket_.Disconnect();
+    CloseSocket();
     // Poll count, tick count, the pending info request and unread bytes all carry over to the
     // next connection.
-    v_.SocketConnected = kFalse;
-    v_.SwitcherConnected = kFalse;
-    UpdateLinkLamp();
-    // The switcher may change while the panel cannot hear it: nothing it said on this link
-    // is shown any longer, and CUE asks for cue on until the next link says otherwise.
-    channelStates_.Clear();
-    ShowChosenChannel();
+    SetSocketConnected(kFalse);
   } catch (...) {
     log_.ReportError("Error Disconnecting from Server", "Connection Error");
   }
 }
 
+void TCPComm::SetSocketConnected(Flag16 connected) {
+  // The poll timer counts the ticks that passed under the old state first: what they did
+  // depends on it.
+  timers_.LinkStateChanging();
+  v_.SocketConnected = connected;
+  // A closed link has no switcher behind it, and a new link has said nothing yet. Bytes of the
+  // last one may still have been decoded after it closed and flagged the switcher up: the lamp
+  // would show green before this server said so, and its first F4 would not ask for the name
+  // tables.
+  v_.SwitcherConnected = kFalse;
+  UpdateLinkLamp();
+  // The switcher may change while the panel cannot hear it: nothing said on the last link is
+  // shown any longer, and CUE asks for cue on until the new link says otherwise.
+  channelStates_.Clear();
+  ShowChosenChannel();
+}
+
+void TCPComm::CloseSocket() {
+  // Both requests, in this order, wherever the panel drops a link or a failed attempt.
+  socket_.RequestClose();
+  socket_.Disconnect();
+}
+
 void TCPComm::scktSwitcher_Connect() {
   try {
-    timers_.LinkStateChanging();
     // PollTicks keeps running: the first poll on the new link follows the running count.
-    v_.SocketConnected = kTrue;
     v_.PollsOutstanding = 0;
-    // A new link has said nothing yet. Bytes of the last one may still have been decoded after
-    // it closed and flagged the switcher up: the lamp would show green before this server said
-    // so, and its first F4 would not ask for the name tables.
-    v_.SwitcherConnected = kFalse;
-    UpdateLinkLamp();
+    SetSocketConnected(kTrue);
   } catch (...) {
     log_.ReportError("Error Connecting from Server", "Socket Error");
   }

@@ -22,7 +22,9 @@
 //
 // Readers take a complete message from its command byte to its FF. They tell a malformed message
 // apart from a failure the way the handlers need: a wrong checksum or length gives nothing (the
-// message is ignored), a read past the end of a message throws (it is reported).
+// message is ignored), a read past the end of a message throws (it is reported). Checking the
+// checksum is the readers' job, and only theirs: the dispatcher hands every framed message on as
+// it came, and a handler takes its message's contents only through its reader.
 namespace msg {
 
 // Command bytes. 0x81 starts both the server's type request and the panel's answer, 0xD6 both
@@ -78,16 +80,17 @@ ByteString ChannelCommand(std::int32_t byte1, const ChannelEntry& entry);
 // The server's report, byte1 7F; at most 127 entries.
 ByteString ChannelReport(const std::vector<ChannelEntry>& entries);
 
-// The report's entry count, and entry i, read once its checksum has matched. A position the
-// message does not have is a failure: the report promised more than it holds. A byte of 0x80 or
-// more read as a number is an overflow.
+// The report's entry count (nothing when its checksum does not match), and entry i of a report
+// whose count was read. A position the message does not have is a failure: the report promised
+// more than it holds. A byte of 0x80 or more read as a number is an overflow.
 inline unsigned char ChannelByte(std::string_view message, std::size_t position) {
   if (position >= message.size()) {
     throw Failure(kOutOfRange, "Channel report shorter than its entry count");
   }
   return ByteAt(message, position);
 }
-inline unsigned char ChannelEntryCount(std::string_view message) {
+inline std::optional<unsigned char> ReadChannelEntryCount(std::string_view message) {
+  if (!ChecksumMatches(message)) return std::nullopt;
   return ChannelByte(message, 3);
 }
 inline ChannelEntry ChannelEntryAt(std::string_view message, std::size_t i) {

@@ -109,18 +109,18 @@ int QtSocketComponent::Connect() {
   return 0;
 }
 
-void QtSocketComponent::Close() {
+void QtSocketComponent::RequestClose() {
   CallScope scope(callDepth_);
+  // Unsent bytes are dropped and the link ends here and now: the close leaves nothing behind.
   AbortQuietly();
   // What the old link still had to report means nothing to the panel now.
   pending_.clear();
 }
 
 void QtSocketComponent::Disconnect() {
-  CallScope scope(callDepth_);
-  AbortQuietly();
-  // What the old link still had to report means nothing to the panel now.
-  pending_.clear();
+  // The close request has already ended everything; on its own (a link the close request never
+  // saw) this ends the link the same way.
+  RequestClose();
 }
 
 bool QtSocketComponent::IsConnected() const {

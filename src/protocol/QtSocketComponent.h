@@ -44,7 +44,7 @@ class QtSocketComponent : public QObject, public SocketComponent {
   void SetRemoteHost(const std::string& address) override;
   void SetRemotePort(std::int32_t port) override;
   int Connect() override;
-  void Close() override;
+  void RequestClose() override;
   void Disconnect() override;
   bool IsConnected() const override;
   std::int32_t Write(const char* bytes, std::int32_t length) override;

@@ -14,15 +14,6 @@ namespace {
 
 using msg::IsCommandByte;
 
-// How long one arrival may spend decoding a backlog over the bound before the window gets its
-// turn again. Each message may cost a log line or a write to the server.
-constexpr auto kDecodeSlice = std::chrono::milliseconds(4);
-
-// The most undecoded bytes the panel takes from the socket: the longest legal message. Beyond
-// it the panel stops reading and leaves the rest with the socket, so a server that sends faster
-// than the panel can act is slowed down by TCP instead of losing messages or filling memory.
-constexpr auto kBacklogBound = static_cast<std::size_t>(kMaxMessageLength);
-
 }  // namespace
 
 void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
@@ -32,16 +23,15 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
     // so bytes that came in after the announcement are taken too.
     const std::int16_t maxLength = CheckedInt16(static_cast<long long>(bytesTotal) + 1);
     std::string area(static_cast<std::size_t>(maxLength), '\0');
-    const auto deadline = std::chrono::steady_clock::now() + kDecodeSlice;
+    const auto deadline = DecodeClock::now() + kDecodeSlice;
     for (;;) {
-      if (v_.ReceiveBuffer.size() > kBacklogBound) {
+      if (v_.ReceiveBuffer.size() > kReceiveBacklogBound) {
         // A backlog over the bound always moves: its front is a whole message, bytes that are
         // dropped, or a message too long to be legal, whose command byte goes.
-        while (v_.ReceiveBuffer.size() > kBacklogBound &&
-               std::chrono::steady_clock::now() < deadline) {
+        while (v_.ReceiveBuffer.size() > kReceiveBacklogBound && DecodeClock::now() < deadline) {
           ProcessReceiveBuffer();
         }
-        if (v_.ReceiveBuffer.size() > kBacklogBound) {
+        if (v_.ReceiveBuffer.size() > kReceiveBacklogBound) {
           // The rest stays with the socket; the decode timer asks for it once there is room.
           readingHeldBack_ = true;
           timers_.EnableDecodeTimer();
@@ -70,7 +60,7 @@ void TCPComm::scktSwitcher_DataArrival(std::int16_t bytesTotal) {
 
 void TCPComm::tmrDecode_Timer() {
   if (!v_.ReceiveBuffer.empty()) ProcessReceiveBuffer();
-  if (readingHeldBack_ && v_.ReceiveBuffer.size() <= kBacklogBound) {
+  if (readingHeldBack_ && v_.ReceiveBuffer.size() <= kReceiveBacklogBound) {
     // Room again: the socket holds what the server sent meanwhile, and no new event comes for
     // bytes it already holds.
     readingHeldBack_ = false;
@@ -80,7 +70,9 @@ void TCPComm::tmrDecode_Timer() {
 
 void TCPComm::ProcessReceiveBuffer() {
   ReceiveBuffer& buffer = v_.ReceiveBuffer;
-  const std::size_t sizeBefore = buffer.size();
+  // Stalled only when this run finds nothing to decode or the front of a message that has not
+  // fully arrived: decoding again before more bytes arrive would find the same.
+  decodeStalled_ = buffer.empty();
   try {
     // Each pass starts at the front of the buffer; a pass that discards bytes goes round again,
     // one that consumes a message (or finds it incomplete) ends the call.
@@ -97,22 +89,19 @@ void TCPComm::ProcessReceiveBuffer() {
         continue;
       }
 
+      // Every message leaves the buffer before it is acted on, so whatever the action does
+      // (a send that fails, a handler that throws) the next run starts after it.
       const unsigned char command = buffer[0];
-      if (command == msg::kPoll) {
+      if (msg::IsSingleByte(command)) {
         TrimBuffer(buffer, 1);
-        SendToSwitcher(msg::kLinkUpMessage);  // the answer to a poll
-        break;
-      }
-      if (command == msg::kLinkUp || command == msg::kLinkDown) {
-        TrimBuffer(buffer, 1);
-        v_.PollsOutstanding = 0;
-        // Exact comparisons: only a change of the reported state is shown.
-        if (command == msg::kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
-        if (command == msg::kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
-        break;
-      }
-      if (command == msg::kNoAction) {
-        TrimBuffer(buffer, 1);
+        if (command == msg::kPoll) {
+          SendToSwitcher(msg::kLinkUpMessage);  // the answer to a poll
+        } else if (command != msg::kNoAction) {
+          v_.PollsOutstanding = 0;
+          // Exact comparisons: only a change of the reported state is shown.
+          if (command == msg::kLinkUp && v_.SwitcherConnected == kFalse) ShowConnection(kTrue);
+          if (command == msg::kLinkDown && v_.SwitcherConnected == kTrue) ShowConnection(kFalse);
+        }
         break;
       }
 
@@ -126,7 +115,10 @@ void TCPComm::ProcessReceiveBuffer() {
         TrimBuffer(buffer, 1);
         continue;
       }
-      if (length == 0) break;  // not complete yet: wait for more bytes
+      if (length == 0) {  // not complete yet: wait for more bytes
+        decodeStalled_ = true;
+        break;
+      }
 
       // A command byte before the EOM means the message was broken off and a new one starts
       // there; decoding resumes at it.
@@ -142,7 +134,8 @@ void TCPComm::ProcessReceiveBuffer() {
         continue;
       }
 
-      // Handlers check the checksum themselves; unknown commands are dropped whole.
+      // Each handler's reader checks the checksum (Messages.h); unknown commands are dropped
+      // whole.
       const ByteString message = TrimBuffer(buffer, length);
       const unsigned char framed = ByteAt(message, 0);
       if (framed == msg::kTypeRequest) ProcessTypeRequest(message);
@@ -154,7 +147,4 @@ void TCPComm::ProcessReceiveBuffer() {
   } catch (...) {
     log_.ReportError("Error Processing Command", "Decode Error");
   }
-  // Nothing consumed means an incomplete message waits at the front: decoding it again before
-  // more bytes arrive would find the same.
-  decodeStalled_ = buffer.size() == sizeBefore;
 }

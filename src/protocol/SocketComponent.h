@@ -19,10 +19,12 @@ class SocketComponent {
   // Starts an attempt and returns at once: 0 when started (or one is already in progress),
   // anything else when it failed at once. Success is announced by the connected event.
   virtual int Connect() = 0;
-  // Begins closing. The window's shutdown issues only this; dropping a link issues it and then
-  // Disconnect, so both must be safe on a link that is already gone.
-  virtual void Close() = 0;
-  // Ends the connection, whatever Close left of it.
+  // The panel's own request to close (not to be confused with the disconnected event, which the
+  // window hands to TCPComm::scktSwitcher_Close): begins closing and raises no event for it. The
+  // window's shutdown issues only this; dropping a link issues it and then Disconnect, so both
+  // must be safe on a link that is already gone.
+  virtual void RequestClose() = 0;
+  // Ends the connection, whatever RequestClose left of it.
   virtual void Disconnect() = 0;
   virtual bool IsConnected() const = 0;
   // Returns a count; below 1 means nothing was taken (see LastError).

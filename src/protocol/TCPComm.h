@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +13,18 @@
 #include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
 #include "setup/ErrorReporter.h"
+
+// How long decoding may run at a stretch before the window gets its turn again: one arrival
+// working through a backlog over the bound, or one timeout of the decode timer. Each message may
+// cost a log line or a write to the server. Both measure it on this clock.
+using DecodeClock = std::chrono::steady_clock;
+inline constexpr auto kDecodeSlice = std::chrono::milliseconds(4);
+
+// The most undecoded bytes the panel takes from the socket. Beyond it the panel stops reading
+// and leaves the rest with the socket, so a server that sends faster than the panel can act is
+// slowed down by TCP instead of losing messages or filling memory. It is the longest legal
+// message, so that any message the server may send fits whole.
+inline constexpr auto kReceiveBacklogBound = static_cast<std::size_t>(kMaxMessageLength);
 
 // The link to the Server Module: connection and poll timer, everything the panel sends, the
 // receive path, the dispatcher and the handlers of the messages the server sends. Plain C++:
@@ -26,8 +40,10 @@ class TCPComm {
   void ConnectToServer();
   void DisconnectFromServer();
   void scktSwitcher_Connect();  // the socket's connected event
-  void scktSwitcher_Close();    // the socket's disconnected event
-  void tmrPoll_Timer();         // one tick of the poll timer
+  // The socket's disconnected event: the server or the network ended the link. (The panel's
+  // own close is the socket's RequestClose, which raises no event.)
+  void scktSwitcher_Close();
+  void tmrPoll_Timer();  // one tick of the poll timer
 
   // Outgoing messages.
   void SendToSwitcher(std::string_view message);
@@ -58,8 +74,9 @@ class TCPComm {
   std::int32_t IdlePollTicksAhead() const;
   void SkipPollTicks(std::int32_t ticks);
 
-  // True when the last dispatcher run consumed nothing: the buffer holds only an incomplete
-  // message, and decoding it again before more bytes arrive would find the same.
+  // True when the last dispatcher run found the buffer empty or stopped at the front of a
+  // message that has not fully arrived: decoding again before more bytes arrive would find the
+  // same. Said by the dispatcher where it decides to wait, not read from the buffer's size.
   bool DecodeStalled() const { return decodeStalled_; }
 
  private:
@@ -70,6 +87,11 @@ class TCPComm {
   // Paints the three buttons with the chosen channel's remembered words (nothing known: at
   // rest) and sets CueActive to its cue word.
   void ShowChosenChannel();
+  // The one place the link goes up or down: SocketConnected changes only here, after the poll
+  // timer has been told, and the switcher is no longer taken as reported up.
+  void SetSocketConnected(Flag16 connected);
+  // Closes the socket with both of its close requests.
+  void CloseSocket();
 
   Variables& v_;
   SocketComponent& socket_;

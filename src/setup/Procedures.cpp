@@ -14,6 +14,7 @@
 #include "setup/Failure.h"
 #include "setup/FilePath.h"
 #include "setup/NumberText.h"
+#include "setup/Settings.h"
 
 #if defined(_WIN32)
 #include <shlobj.h>
@@ -33,12 +34,6 @@ namespace {
 // the operator's settings are never left half-written.
 constexpr const char* kIniTempSuffix = ".tmp";
 const char* const kLineEnd = "\r\n";
-
-constexpr std::int16_t kDefaultRefreshRate = 1;
-// The poll timer runs RefreshRate x 20 milliseconds per tick.
-constexpr std::int32_t kPollMillisecondsPerRate = 20;
-constexpr std::int32_t kDefaultPort = 1250;
-const char* const kDefaultAddress = "127.0.0.1";
 
 std::string ZeroPadded(int value, std::size_t digits) {
   std::string text = std::to_string(value);
@@ -91,33 +86,6 @@ class EntryReader {
   std::size_t pos_ = 0;
 };
 
-enum class IniKey {
-  IPAddress,
-  IPPort,
-  Input,
-  Console,
-  StayOnTop,
-  RefreshRate,
-  TimeOut,
-  UserName,
-  Password
-};
-
-struct KeyRule {
-  IniKey key;
-  std::string_view text;
-  std::size_t maxValueLength;
-};
-
-// Tested in this order; the first key the entry starts with wins.
-constexpr KeyRule kKeys[] = {
-    {IniKey::IPAddress, "IP Address", 25}, {IniKey::IPPort, "IP Port", 5},
-    {IniKey::Input, "Input", 5},           {IniKey::Console, "Console", 5},
-    {IniKey::StayOnTop, "Stay On Top", 5}, {IniKey::RefreshRate, "Refresh Rate", 5},
-    {IniKey::TimeOut, "Time Out", 5},      {IniKey::UserName, "User Name", 5},
-    {IniKey::Password, "Password", 5},
-};
-
 template <typename T>
 T ClampedNumber(std::string_view value) {
   const long long whole = WholeNumber(value);
@@ -126,62 +94,37 @@ T ClampedNumber(std::string_view value) {
   return static_cast<T>(whole);
 }
 
-std::int16_t AtLeast(std::int16_t value, std::int16_t lowest) {
-  return value < lowest ? lowest : value;
+// A number of the setting's type; numbers that do not fit it are taken as the nearest value it
+// can hold, so one damaged entry never costs the operator the rest of the file.
+template <typename T>
+T SettingNumber(const settings::Setting& setting, std::string_view value) {
+  return static_cast<T>(settings::ReadRule(setting, ClampedNumber<T>(value)));
 }
 
-std::int16_t Within(std::int16_t value, std::int16_t lowest, std::int16_t highest) {
-  if (value < lowest) return lowest;
-  if (value > highest) return highest;
-  return value;
-}
-
-// Numbers that do not fit their setting are taken as the nearest value it can hold, so one
-// damaged entry never costs the operator the rest of the file.
-void StoreSetting(Variables& vars, IniKey key, std::string_view value,
+// Stores the value of an entry the settings know, by that setting's rule.
+void StoreSetting(Variables& vars, const settings::Entry& entry,
                   std::string_view& scrambledPassword) {
-  switch (key) {
-    case IniKey::IPAddress:
-      vars.ServerAddress = value.empty() ? std::string(kDefaultAddress) : std::string(value);
-      break;
-    case IniKey::IPPort: {
-      const std::int32_t port = ClampedNumber<std::int32_t>(value);
-      vars.ServerPort = port <= 0 ? kDefaultPort : port;
-      break;
-    }
-    case IniKey::Input:
-      vars.SelectedSource = AtLeast(ClampedNumber<std::int16_t>(value), 0);
-      break;
-    case IniKey::Console:
-      vars.SelectedConsole = AtLeast(ClampedNumber<std::int16_t>(value), 0);
-      break;
-    case IniKey::StayOnTop:
-      vars.StayOnTopMode = value == "Yes" ? kTopmost : kNotTopmost;
-      break;
-    case IniKey::RefreshRate:
-      vars.RefreshRate = Within(ClampedNumber<std::int16_t>(value), 1, 32500);
-      break;
-    case IniKey::TimeOut:
-      vars.TimeOut = Within(ClampedNumber<std::int16_t>(value), 1, 3600);
-      break;
-    case IniKey::UserName:
-      vars.UserName = std::string(value);
-      break;
-    case IniKey::Password:
-      scrambledPassword = value;
-      break;
-  }
-}
-
-void TakeEntry(Variables& vars, std::string_view entry, std::string_view& scrambledPassword) {
-  for (const KeyRule& rule : kKeys) {
-    if (entry.substr(0, rule.text.size()) != rule.text) continue;
-    // The value starts after the key and the character that follows it (the "=").
-    const std::size_t start = rule.text.size() + 1;
-    const std::string_view value =
-        entry.size() > start ? entry.substr(start, rule.maxValueLength) : std::string_view();
-    StoreSetting(vars, rule.key, value, scrambledPassword);
-    return;
+  using namespace settings;
+  const Setting& setting = *entry.setting;
+  const std::string_view value = entry.value;
+  if (&setting == &kIPAddress) {
+    vars.ServerAddress = std::string(value.empty() ? setting.whenEmpty : value);
+  } else if (&setting == &kIPPort) {
+    vars.ServerPort = SettingNumber<std::int32_t>(setting, value);
+  } else if (&setting == &kInput) {
+    vars.SelectedSource = SettingNumber<std::int16_t>(setting, value);
+  } else if (&setting == &kConsole) {
+    vars.SelectedConsole = SettingNumber<std::int16_t>(setting, value);
+  } else if (&setting == &kStayOnTop) {
+    vars.StayOnTopMode = value == "Yes" ? kTopmost : kNotTopmost;
+  } else if (&setting == &kRefreshRate) {
+    vars.RefreshRate = SettingNumber<std::int16_t>(setting, value);
+  } else if (&setting == &kTimeOut) {
+    vars.TimeOut = SettingNumber<std::int16_t>(setting, value);
+  } else if (&setting == &kUserName) {
+    vars.UserName = std::string(value);
+  } else if (&setting == &kPassword) {
+    scrambledPassword = value;
   }
 }
 
@@ -402,9 +345,9 @@ void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
     PlaceFiles(vars, folders);
     timers.SetPollTimerEnabled(false);
 
-    vars.StayOnTopMode = kTopmost;
-    vars.SelectedConsole = 0;
-    vars.SelectedSource = 1;
+    vars.StayOnTopMode = settings::kStayOnTop.startUp != 0 ? kTopmost : kNotTopmost;
+    vars.SelectedConsole = static_cast<std::int16_t>(settings::kConsole.startUp);
+    vars.SelectedSource = static_cast<std::int16_t>(settings::kInput.startUp);
     vars.UserName.clear();
     vars.Password.clear();
 
@@ -422,12 +365,12 @@ void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
 
     // The first run polls at the default Refresh Rate too: a 1 ms period would flood the
     // Server Module and drop any link slower than a few milliseconds.
-    vars.RefreshRate = kDefaultRefreshRate;
-    vars.TimeOut = 20;
-    vars.PollInterval = vars.RefreshRate * kPollMillisecondsPerRate;
+    vars.RefreshRate = static_cast<std::int16_t>(settings::kRefreshRate.startUp);
+    vars.TimeOut = static_cast<std::int16_t>(settings::kTimeOut.startUp);
+    vars.PollInterval = settings::PollIntervalFor(vars.RefreshRate);
     timers.SetPollTimerInterval(vars.PollInterval);
 
-    vars.ServerPort = kDefaultPort;
+    vars.ServerPort = settings::kIPPort.startUp;
   } catch (...) {
     log.ReportError("Error on program setup", "Program Error");
   }
@@ -450,10 +393,13 @@ bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
   std::string_view scrambledPassword;
   EntryReader entries(content);
   std::string_view entry;
-  while (entries.Next(entry)) TakeEntry(vars, entry, scrambledPassword);
+  while (entries.Next(entry)) {
+    if (const auto known = settings::FindEntry(entry))
+      StoreSetting(vars, *known, scrambledPassword);
+  }
 
   // RefreshRate is at most 32500, so the period (at most 650,000 ms) fits 32 bits.
-  vars.PollInterval = static_cast<std::int32_t>(vars.RefreshRate) * kPollMillisecondsPerRate;
+  vars.PollInterval = settings::PollIntervalFor(vars.RefreshRate);
   timers.SetPollTimerInterval(vars.PollInterval);
 
   vars.Password = Unscramble(scrambledPassword);

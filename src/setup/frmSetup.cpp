@@ -15,11 +15,10 @@
 #include "setup/AddressCheck.h"
 #include "setup/NumberText.h"
 #include "setup/Procedures.h"
+#include "setup/Settings.h"
 
 namespace {
 
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 65535;
 constexpr double kDialogFontPoints = 8.0;
 
 // The settings are 8-bit text, as the configuration file holds them.
@@ -128,7 +127,7 @@ void frmSetup::cmdOk_Click() {
   // as a change, it is rounded when taken over.
   const double port = LeadingNumber(ToSetting(txtIPPort->text()));
   if (port != static_cast<double>(vars_.ServerPort)) {
-    if (port > kHighestPort || port < kLowestPort) {
+    if (!settings::InRange(settings::kIPPort, port)) {
       messageBox_(this, QStringLiteral("Port Error"),
                   QStringLiteral("Invalid IP Port #. Please reenter a number between 1 and 65535"),
                   QMessageBox::NoIcon);

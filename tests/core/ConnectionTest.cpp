@@ -227,7 +227,7 @@ TEST(LinkLamp, ANewLinkStartsAmberWhateverTheLastOneDecodedAfterItsClose) {
 // A socket whose close request is refused.
 class RefusingSocket : public FakeSocket {
  public:
-  void Close() override { throw Failure(kSocketFailure, "close refused"); }
+  void RequestClose() override { throw Failure(kSocketFailure, "close refused"); }
 };
 
 TEST(Connection, RefusedCloseIsReportedOnceAndLeavesFlagsAsTheyWere) {

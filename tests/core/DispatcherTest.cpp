@@ -235,7 +235,7 @@ struct Flooded : Panel {
   }
 };
 
-constexpr auto kBound = static_cast<std::size_t>(kMaxMessageLength);
+constexpr std::size_t kBound = kReceiveBacklogBound;
 
 TEST(DataArrival, AFloodOfPollsIsHeldBackWithTheSocketAndEveryOneAnswered) {
   Flooded p;

@@ -630,7 +630,7 @@ TEST_P(CostlyFlood, NeverBlocksTheWindowAndMemoryStaysBounded) {
   ASSERT_FALSE(server.Streaming());
   const std::size_t backlog = window->vars().ReceiveBuffer.size();
   // The bound, and at most one read beyond it before the panel stops reading.
-  EXPECT_LE(backlog, static_cast<std::size_t>(kMaxMessageLength) + 32767);
+  EXPECT_LE(backlog, kReceiveBacklogBound + 32767);
   EXPECT_TRUE(RunEventLoopUntil([&] { return window->vars().ReceiveBuffer.size() < backlog; }))
       << "the backlog is not being decoded";
   // A report sent now waits its turn behind the backlog; once it shows, the backlog is

@@ -321,7 +321,7 @@ TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
                    [&peerGone] { peerGone = true; });
 
   // At shutdown the panel sends the close alone, without the disconnect call.
-  socket_.Close();
+  socket_.RequestClose();
   EXPECT_FALSE(socket_.IsConnected());
   EXPECT_EQ(events_.size(), 1u);
 
@@ -331,7 +331,7 @@ TEST_F(QtSocketComponentTest, ACloseThePanelAskedForRaisesNoEvent) {
   EXPECT_EQ(events_.size(), 1u);
 
   // Closing again is harmless.
-  socket_.Close();
+  socket_.RequestClose();
   socket_.Disconnect();
   HandlePendingEvents();
   EXPECT_EQ(events_.size(), 1u);

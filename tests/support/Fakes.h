@@ -28,7 +28,7 @@ class FakeWindow : public PanelWindow, public LinkTimers {
   std::uint32_t offColour = kButtonResting;
   std::uint32_t cueColour = kButtonResting;
   bool pollTimerEnabled = true;  // a window's poll timer runs from creation
-  std::int32_t pollTimerInterval = 1000;
+  std::int32_t pollTimerInterval = kFirstPollPeriodMs;
   bool decodeTimerEnabled = true;
   std::vector<std::int32_t> windowOrders;
   std::vector<std::string> linkStates;  // "up 10.0.0.7:1250", "server ...", "none ..."
@@ -42,7 +42,7 @@ class FakeSocket : public SocketComponent {
     calls.push_back("port " + std::to_string(port));
   }
   int Connect() override;
-  void Close() override { calls.push_back("close"); }
+  void RequestClose() override { calls.push_back("close"); }
   void Disconnect() override;
   bool IsConnected() const override { return connected; }
   std::int32_t Write(const char* bytes, std::int32_t length) override;

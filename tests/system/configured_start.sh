@@ -36,13 +36,14 @@ wait_for 10 "answer to the server's poll" in_trace "#1 <- F4 POLL ANSWER VALID"
 # The lists show the chosen entries' names.
 shot=$WORK/before.png
 screenshot "$main" "$shot"
-for list in CONSOLE SOURCE; do
-  y_var=${list}_TEXT_Y
-  dark=$(dark_pixels "$shot" "$LIST_TEXT_SIZE+$LIST_TEXT_X+$((${!y_var} + offset))")
+for list in Console Source; do
+  read -r left top _ <<<"$(control_box "cmb$list")"
+  dark=$(dark_pixels "$shot" \
+    "$LIST_TEXT_SIZE+$((left + LIST_TEXT_INSET))+$((top + LIST_TEXT_INSET + offset))")
   [ "$dark" -ge 10 ] || fail "the ${list,,} list shows no text"
 done
-colour_near "$(pixel "$shot" "$ON_X" $((ON_COLOUR_Y + offset)))" "$RESTING" ||
-  fail "ON is not at rest before any report"
+read -r x y <<<"$(colour_point ON "$offset")"
+colour_near "$(pixel "$shot" "$x" "$y")" "$RESTING" || fail "ON is not at rest before any report"
 
 # A second panel on the same switcher, beside the first, shows what the first one switches.
 cp -r "$PANEL_DIR" "$WORK/panel2"

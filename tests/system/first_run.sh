@@ -17,11 +17,8 @@ wait_for 10 "notice closed" sh -c "! xdotool search --onlyvisible --name '^Confi
 setup=$(find_window '^Setup' 10) || exit 1
 window_shown '^QEV Zozudo' && fail "main window shown before the Setup dialog closed"
 note "Setup up, main window not yet shown"
-click "$setup" "$SETUP_CANCEL_X" "$SETUP_CANCEL_Y"
-if ! wait_until 3 sh -c "! xdotool search --onlyvisible --name '^Setup'"; then
-  keys "$setup" alt+c # the access key of "&Cancel"
-  wait_for 5 "Setup closed" sh -c "! xdotool search --onlyvisible --name '^Setup'"
-fi
+click_control "$setup" frmSetup.cmdCancel 0 10 "closed Setup" \
+  sh -c "! xdotool search --onlyvisible --name '^Setup'"
 
 main=$(find_window '^QEV Zozudo' 10) || exit 1
 note "main window up after Cancel"

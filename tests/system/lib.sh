@@ -20,16 +20,9 @@ OTHER_PANEL_PIDS=()
 SIM_PORT=
 PASSED=no
 
-# Window layout in pixels (twips / 15 at 96 DPI), relative to the client area below the menu bar.
-CLIENT_HEIGHT=447  # 6705 twips
-# Button centres, where a click lands, and a point of each button clear of its caption, where
-# its background colour shows.
-ON_X=80 ON_Y=276 ON_COLOUR_Y=248
-OFF_X=80 OFF_Y=372 OFF_COLOUR_Y=344
-CUE_X=80 CUE_Y=180 CUE_COLOUR_Y=165
+source "$(dirname "${BASH_SOURCE[0]}")/layout.sh"
 # Where the two lists show the chosen entry's text (left part, clear of the arrow).
-CONSOLE_TEXT_Y=36 SOURCE_TEXT_Y=92 LIST_TEXT_X=12 LIST_TEXT_SIZE=88x13
-SETUP_CANCEL_X=96 SETUP_CANCEL_Y=164
+LIST_TEXT_INSET=4 LIST_TEXT_SIZE=88x13
 
 RESTING="254 255 244"
 LIGHT_CYAN="192 255 255"
@@ -212,6 +205,21 @@ click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1
 }
 
+# click_control WINDOW CONTROL OFFSET SECONDS WHAT COMMAND...: clicks the control's centre
+# (OFFSET: the height of the window's menu bar) and fails, saying where it clicked, unless
+# COMMAND succeeds within SECONDS: a click that lands beside a moved control must not pass
+# unnoticed.
+click_control() {
+  local window=$1 control=$2 offset=$3 seconds=$4 what=$5 centre
+  shift 5
+  read -r -a centre <<<"$(control_centre "$control")"
+  click "$window" "${centre[0]}" $((centre[1] + offset))
+  if ! wait_until "$seconds" "$@"; then
+    screenshot "$window" "$WORK/click-$control-missed.png" 2>/dev/null
+    fail "a click on $control at (${centre[0]},$((centre[1] + offset))) gave no $what within $seconds s"
+  fi
+}
+
 # keys WINDOW KEY...: gives the window the keyboard focus, then types the keys.
 keys() {
   local window=$1
@@ -258,8 +266,8 @@ button_is() {
 # expect_button WINDOW BUTTON OFFSET "R G B" SECONDS: BUTTON (ON, OFF or CUE) shows the colour
 # within SECONDS; OFFSET is the height of the window's menu bar.
 expect_button() {
-  local window=$1 name=$2 colour=$4 seconds=$5 x=${2}_X y=${2}_COLOUR_Y
-  x=${!x} y=$((${!y} + $3))
+  local window=$1 name=$2 colour=$4 seconds=$5 x y
+  read -r x y <<<"$(colour_point "$2" "$3")"
   if ! wait_until "$seconds" button_is "$window" "$x" "$y" "$colour"; then
     screenshot "$window" "$WORK/$name-$window-wrong.png"
     fail "$name at ($x,$y) is $(pixel "$WORK/$name-$window-wrong.png" "$x" "$y"), expected $colour"
@@ -269,9 +277,8 @@ expect_button() {
 # press_and_see WINDOW BUTTON OFFSET "R G B" "TRACE LINE" [SECONDS]: clicks the button, waits
 # for the channel command it sends and for the switcher's report to colour the button.
 press_and_see() {
-  local seconds=${6:-10} x=${2}_X y=${2}_Y
-  click "$1" "${!x}" $((${!y} + $3))
-  wait_for "$seconds" "channel command $2" in_trace "$5"
+  local seconds=${6:-10}
+  click_control "$1" "${BUTTON_CONTROL[$2]}" "$3" "$seconds" "channel command $2" in_trace "$5"
   expect_button "$1" "$2" "$3" "$4" "$seconds"
 }
 
