@@ -6,6 +6,8 @@ namespace {
 
 // The poll timer's period until the start-up settings re-time it.
 constexpr int kInitialPollMs = 1000;
+// How often the error log is ticked: a held-back count or summary is then at most this late.
+constexpr int kLogTickMs = 30 * 1000;
 // How long one timeout of the decode timer may decode before the window gets its turn.
 constexpr qint64 kDecodeSliceMs = 4;
 
@@ -23,6 +25,14 @@ QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& 
 
   connect(&tmrDecode_, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
 
+  // Half a minute is a wake-up the idle panel never notices, and the log is ticked whether the
+  // link is up, down, or not yet configured.
+  logTick_.setObjectName(QStringLiteral("logTick"));
+  logTick_.setTimerType(Qt::VeryCoarseTimer);
+  logTick_.setInterval(kLogTickMs);
+  connect(&logTick_, &QTimer::timeout, this, [&log] { log.Tick(); });
+  logTick_.start();
+
   connect(&scktSwitcher_, &QtSocketComponent::Connected, this,
           [this] { comm_.scktSwitcher_Connect(); });
   connect(&scktSwitcher_, &QtSocketComponent::DataArrival, this,
@@ -36,6 +46,7 @@ QtServerLink::~QtServerLink() {
   scktSwitcher_.disconnect(this);
   tmrDecode_.stop();
   tmrPoll_.stop();
+  logTick_.stop();
 }
 
 void QtServerLink::tmrDecode_Timer() {

@@ -179,8 +179,8 @@ std::string SystemClock::GeneralDateTime(const LocalDateTime& when) const {
 #if defined(_WIN32)
   // The C library on Windows knows only its own "C" rendering (03/17/20 14:05:09), whatever
   // the user has chosen; Windows itself renders the user's short date and long time.
-  std::string text = WindowsDateTime(when, LOCALE_NAME_USER_DEFAULT);
-  if (!text.empty()) return text;
+  std::string rendered = WindowsDateTime(when, LOCALE_NAME_USER_DEFAULT);
+  if (!rendered.empty()) return rendered;
 #endif
   std::tm moment{};
   moment.tm_year = when.year - 1900;
