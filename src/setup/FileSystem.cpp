@@ -7,6 +7,10 @@
 
 #include "setup/Failure.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,7 +36,17 @@ std::string FileSystem::ReadWholeFile(const fs::path& path) const {
 }
 
 void FileSystem::Rename(const fs::path& from, const fs::path& to, std::error_code& error) const {
+#if defined(_WIN32)
+  // A rename and nothing else (the C++ library's may fall back to copying), with Windows' own
+  // reason when it is refused: the file is held open, or it is not ours to move.
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error.clear();
+  } else {
+    error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+  }
+#else
   fs::rename(from, to, error);
+#endif
 }
 
 const FileSystem& Files() {
