@@ -389,7 +389,7 @@ void BM_WriteIniFile(benchmark::State& state) {
     state.SkipWithError("no temporary folder");
     return;
   }
-  const Variables vars = TypicalSettings(folder.WithSeparator());
+  Variables vars = TypicalSettings(folder.WithSeparator());
   RecordingReporter log;
   for (auto _ : state) {
     benchmark::DoNotOptimize(WriteIniFile(vars, log));
@@ -405,7 +405,8 @@ void BM_ReadIniFile(benchmark::State& state) {
     return;
   }
   RecordingReporter log;
-  if (!WriteIniFile(TypicalSettings(folder.WithSeparator()), log)) {
+  Variables written = TypicalSettings(folder.WithSeparator());
+  if (!WriteIniFile(written, log)) {
     state.SkipWithError("writing failed");
     return;
   }

@@ -1,5 +1,12 @@
 #include "app/QtServerLink.h"
 
+namespace {
+
+// How often the error log is ticked: a held-back count or summary is then at most this late.
+constexpr int kLogTickMs = 30 * 1000;
+
+}  // namespace
+
 QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& log,
                            QObject* parent)
     : QObject(parent), vars_(vars), comm_(vars, scktSwitcher_, window, *this, log) {
@@ -10,6 +17,14 @@ QtServerLink::QtServerLink(Variables& vars, PanelWindow& window, ErrorReporter& 
   tmrPoll_.setObjectName(QStringLiteral("tmrPoll"));
 
   connect(&tmrDecode_, &QTimer::timeout, this, [this] { tmrDecode_Timer(); });
+
+  // Half a minute is a wake-up the idle panel never notices, and the log is ticked whether the
+  // link is up, down, or not yet configured.
+  logTick_.setObjectName(QStringLiteral("logTick"));
+  logTick_.setTimerType(Qt::VeryCoarseTimer);
+  logTick_.setInterval(kLogTickMs);
+  connect(&logTick_, &QTimer::timeout, this, [&log] { log.Tick(); });
+  logTick_.start();
 
   connect(&scktSwitcher_, &QtSocketComponent::Connected, this,
           [this] { comm_.scktSwitcher_Connect(); });
@@ -24,6 +39,7 @@ QtServerLink::~QtServerLink() {
   scktSwitcher_.disconnect(this);
   tmrDecode_.stop();
   tmrPoll_.stop();
+  logTick_.stop();
 }
 
 void QtServerLink::tmrDecode_Timer() {

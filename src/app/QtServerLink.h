@@ -27,6 +27,7 @@ class QtServerLink : public QObject, public LinkTimers {
   QtSocketComponent& socket() { return scktSwitcher_; }
   QTimer& decodeTimer() { return tmrDecode_; }
   QtPollTimer& pollTimer() { return tmrPoll_; }
+  QTimer& logTimer() { return logTick_; }
 
   // What the core asks of the timers.
   void SetPollTimerEnabled(bool enabled) override;
@@ -42,4 +43,7 @@ class QtServerLink : public QObject, public LinkTimers {
   TCPComm comm_;
   QTimer tmrDecode_;
   QtPollTimer tmrPoll_{comm_};
+  // Ticks the error log, so that what it holds back is written within a minute even while
+  // the poll timer sleeps for many minutes.
+  QTimer logTick_;
 };

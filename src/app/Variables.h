@@ -31,6 +31,9 @@ struct Variables {
   // Set only for an installed copy: the program folder, whose qevntpnl.ini is a preset read
   // while AppFolder holds none, and never written.
   std::string PresetFolder;
+  // Why AppFolder's qevntpnl.ini could not be read at start (another user's file, one another
+  // program held), or empty: the first save then keeps that file aside instead of losing it.
+  std::string UnreadableIni;
   std::string ServerAddress;
   // The settings' start-up values, as ProgramSetup gives them again.
   std::int32_t ServerPort = settings::kIPPort.startUp;

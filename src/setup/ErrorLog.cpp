@@ -10,9 +10,14 @@
 #include <system_error>
 #include <utility>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "setup/CallScope.h"
 #include "setup/Failure.h"
 #include "setup/FilePath.h"
+#include "setup/FileSystem.h"
 #include "setup/Procedures.h"
 
 namespace fs = std::filesystem;
@@ -127,7 +132,56 @@ LocalDateTime SystemClock::Now() const {
                        local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
+#if defined(_WIN32)
+
+namespace {
+
+// The 8-bit text of the system's code page, as the log is written.
+std::string CodePageText(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(std::max(length, 0)), '\0');
+  if (length > 0) {
+    WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string WindowsDateTime(const LocalDateTime& when, const wchar_t* locale) {
+  SYSTEMTIME moment{};
+  moment.wYear = static_cast<WORD>(when.year);
+  moment.wMonth = static_cast<WORD>(when.month);
+  moment.wDay = static_cast<WORD>(when.day);
+  moment.wHour = static_cast<WORD>(when.hour);
+  moment.wMinute = static_cast<WORD>(when.minute);
+  moment.wSecond = static_cast<WORD>(when.second);
+  wchar_t date[128];
+  wchar_t time[128];
+  if (GetDateFormatEx(locale, DATE_SHORTDATE, &moment, nullptr, date, 128, nullptr) == 0) {
+    return {};
+  }
+  std::wstring text = date;
+  if (when.hour != 0 || when.minute != 0 || when.second != 0) {
+    if (GetTimeFormatEx(locale, 0, &moment, nullptr, time, 128) == 0) return {};
+    text += L' ';
+    text += time;
+  }
+  return CodePageText(text);
+}
+
+#endif
+
 std::string SystemClock::GeneralDateTime(const LocalDateTime& when) const {
+#if defined(_WIN32)
+  // The C library on Windows knows only its own "C" rendering (03/17/20 14:05:09), whatever
+  // the user has chosen; Windows itself renders the user's short date and long time.
+  std::string rendered = WindowsDateTime(when, LOCALE_NAME_USER_DEFAULT);
+  if (!rendered.empty()) return rendered;
+#endif
   std::tm moment{};
   moment.tm_year = when.year - 1900;
   moment.tm_mon = when.month - 1;
@@ -280,21 +334,7 @@ bool ErrorLog::AppendLine(const LocalDateTime& when, std::string_view text,
       if (error) ThrowFileFailure(error);
     }
 
-    if (size >= static_cast<std::uintmax_t>(kArchiveSize)) {
-      // An archive is never overwritten. When this minute's name is already taken (a flood of
-      // reports filled the log twice within one minute), the line goes on the full log and the
-      // first report of a later minute archives it: the log may grow past the limit for that
-      // minute, but no report is lost.
-      const fs::path archivePath = FilePath(v_.AppFolder + ArchiveName(clock_.Now()));
-      const bool taken = fs::exists(archivePath, error);
-      if (error) ThrowFileFailure(error);
-      if (!taken) {
-        fs::copy_file(logPath, archivePath, fs::copy_options::none, error);
-        if (error) ThrowFileFailure(error);
-        fs::remove(logPath, error);
-        if (error) ThrowFileFailure(error);
-      }
-    }
+    if (size >= static_cast<std::uintmax_t>(kArchiveSize)) MoveAside(logPath);
 
     if (!fs::exists(logPath, error)) CreateErrorFile();
 
@@ -312,6 +352,39 @@ bool ErrorLog::AppendLine(const LocalDateTime& when, std::string_view text,
       ReportError("Error writing to Error file", "File Error");
     }
     return false;
+  }
+}
+
+void ErrorLog::MoveAside(const fs::path& logPath) {
+  // The full log is renamed, never copied: its lines land in exactly one archive, and an
+  // archive takes no room of its own. Tried at most once a minute, so a log that cannot move
+  // grows only as fast as this minute's reports allow.
+  const LocalDateTime now = clock_.Now();
+  const long long minute = SecondsOf(now) / 60;
+  if (minute == archiveMinute_) return;
+  archiveMinute_ = minute;
+
+  // An archive is never overwritten. When this minute's name is already taken (a log filled
+  // twice within one minute), the lines go on the full log until a later minute.
+  const fs::path archivePath = FilePath(v_.AppFolder + ArchiveName(now));
+  std::error_code error;
+  if (fs::exists(archivePath, error) || error) return;
+  Files().Rename(logPath, archivePath, error);
+  if (!error) {
+    moveFailureSaid_ = false;
+    return;
+  }
+  // Another program holds the log (a viewer or a virus scanner on Windows, a file made
+  // immutable): it goes on growing and the move is tried again next minute. Said once, so a log
+  // held for days does not fill up with the news.
+  if (moveFailureSaid_ || depth_ > 0) return;
+  moveFailureSaid_ = true;
+  CallScope reporting(depth_);
+  try {
+    throw Failure(kFileAccess, "Path/File access error: " + error.message() + "; " + kErrorLogName +
+                                   " could not be moved aside and goes on growing until it can");
+  } catch (...) {
+    ReportError("Error writing to Error file", "File Error");
   }
 }
 

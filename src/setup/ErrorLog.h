@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,14 +28,23 @@ class Clock {
   virtual std::string GeneralDateTime(const LocalDateTime& when) const = 0;
 };
 
-// The local clock, rendered with the C library's locale-dependent date (%x) and time (%X).
+// The local clock. Its text is the user's short date and long time as Windows renders them on
+// Windows, and the C library's locale-dependent date (%x) and time (%X) elsewhere.
 class SystemClock : public Clock {
  public:
   LocalDateTime Now() const override;
   std::string GeneralDateTime(const LocalDateTime& when) const override;
 };
 
-// "Errorlog.txt" in the program folder: one line per report, archived at 1,024,000 bytes.
+#if defined(_WIN32)
+// The general date-time text as Windows renders it for a locale (the user's own when null) in
+// the system's code page; empty when Windows cannot render it.
+std::string WindowsDateTime(const LocalDateTime& when, const wchar_t* locale);
+#endif
+
+// "Errorlog.txt" in the program folder: one line per report. At 1,024,000 bytes it is moved
+// aside under the minute's name and a new log begins; a log that cannot be moved (another
+// program holds it) goes on growing, and the move is tried again once a minute.
 //
 // A server with a fault can make the same handler fail thousands of times a second. The log
 // stays readable and the disk safe, and every report is still accounted for:
@@ -71,6 +81,8 @@ class ErrorLog : public ErrorReporter {
   };
 
   bool AppendLine(const LocalDateTime& when, std::string_view text, std::string_view location);
+  // Archives the full log under this minute's name, if it can be moved and the name is free.
+  void MoveAside(const std::filesystem::path& logPath);
   // Takes a line's bytes from this minute's budget; false when it is spent.
   bool Spend(std::string_view text, std::string_view location);
   void Settle(const LocalDateTime& when, bool everything);
@@ -96,4 +108,7 @@ class ErrorLog : public ErrorReporter {
   std::size_t spent_ = 0;
   std::string overMinuteText_;  // "HH:MM" of the minute the counts belong to
   std::vector<Held> over_;
+
+  long long archiveMinute_ = -1;  // the minute the full log was last tried to be moved aside
+  bool moveFailureSaid_ = false;  // the log has said that it cannot be moved aside
 };

@@ -3,16 +3,16 @@
 #include <cstddef>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 #include "setup/Failure.h"
 #include "setup/FilePath.h"
+#include "setup/FileSystem.h"
 #include "setup/NumberText.h"
 #include "setup/Settings.h"
 
@@ -21,6 +21,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,9 +31,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The temporary file a new configuration is written to before it replaces the old one, so
-// the operator's settings are never left half-written.
+// A new configuration is written to a temporary file beside the old one before it replaces
+// it, so the operator's settings are never left half-written: "qevntpnl.ini.<random>.tmp".
 constexpr const char* kIniTempSuffix = ".tmp";
+constexpr int kTempNameAttempts = 16;
+// A settings file the panel could not read is kept under this name beside the new one.
+constexpr const char* kUnreadableSuffix = ".unreadable";
 const char* const kLineEnd = "\r\n";
 
 std::string ZeroPadded(int value, std::size_t digits) {
@@ -177,42 +181,168 @@ std::string IniFileContent(const Variables& vars) {
   throw Failure(kFileAccess, "Path/File access error: " + error.message());
 }
 
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw Failure(kFileAccess, "Path/File access error");
-  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) throw Failure(kFileAccess, "Path/File access error");
-  return content;
+void PutCharacter(std::string& text, std::uint32_t code) {
+  text.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
 }
 
-// Puts what has been written to a file or a folder on the disk before the call returns. The
-// new settings file is flushed before it is renamed over the old one, and the folder after, so
-// a power cut leaves the old file or the new one, never an empty one.
-bool FlushToDisk(const fs::path& path) {
+std::string FromUtf8(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x06 ? 2
+                               : (lead >> 4) == 0x0E ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    std::uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+    bool whole = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    if (!whole) {
+      text.push_back('?');
+      ++i;
+      continue;
+    }
+    PutCharacter(text, code);
+    i += length;
+  }
+  return text;
+}
+
+std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  const auto unit = [&](std::size_t i) -> std::uint32_t {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    const std::uint32_t high = bigEndian ? first : second;
+    const std::uint32_t low = bigEndian ? second : first;
+    return (high << 8) | low;
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const std::uint32_t code = unit(i);
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      // A surrogate pair is one character beyond 0xFFFF: one "?".
+      if (code <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+          unit(i + 2) <= 0xDFFF) {
+        i += 2;
+      }
+      text.push_back('?');
+      continue;
+    }
+    PutCharacter(text, code);
+  }
+  return text;
+}
+
+// A file saved by another editor with a byte-order mark (Notepad's "UTF-8" and "Unicode", that
+// is UTF-16) holds the same settings in other bytes. It is read as the panel's own 8-bit text,
+// one byte a character as the panel shows its texts (Latin-1), "?" for one that has none;
+// the next save writes it in that form. Text without a mark is taken byte for byte.
+std::string EightBitText(std::string bytes) {
+  const std::string_view view(bytes);
+  if (view.starts_with("\xEF\xBB\xBF")) return FromUtf8(view.substr(3));
+  if (view.starts_with("\xFF\xFE")) return FromUtf16(view.substr(2), false);
+  if (view.starts_with("\xFE\xFF")) return FromUtf16(view.substr(2), true);
+  return bytes;
+}
+
+// Sixteen hexadecimal digits from the system's random source: a name that nobody who can write
+// the folder (a shared folder, a USB stick) could have guessed to plant a link or a file at.
+std::string UnpredictableName() {
+  std::random_device random;
+  const std::uint64_t value = (static_cast<std::uint64_t>(random()) << 32) ^ random();
+  static const char kDigits[] = "0123456789abcdef";
+  std::string name(16, '0');
+  for (std::size_t i = 0; i < name.size(); ++i) name[i] = kDigits[(value >> (4 * i)) & 0xF];
+  return name;
+}
+
+// Writes the content to a new file of the panel's own beside the settings file and puts it on
+// the disk, so that renaming it over the old one leaves the old file or the new one after a
+// power cut, never an empty one. The file is created exclusively under an unpredictable name:
+// never through a link, never over a file someone else put there, whose target would otherwise
+// be overwritten with the operator's settings. It takes the permissions of the file it
+// replaces; a new one gets the usual ones, or the owner's alone in the user's own folder,
+// since it holds a password. Returns its path; on a failure nothing is left behind.
+fs::path WriteNewFile(const std::string& folder, const std::string& content,
+                      const fs::path& replaced, bool ownerOnly) {
+  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+    const fs::path path =
+        FilePath(folder + kIniFileName + "." + UnpredictableName() + kIniTempSuffix);
 #if defined(_WIN32)
-  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool flushed = FlushFileBuffers(handle) != 0;
-  CloseHandle(handle);
-  return flushed;
+    (void)replaced;
+    (void)ownerOnly;
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      ThrowFileFailure(std::error_code(static_cast<int>(error), std::system_category()));
+    }
+    DWORD written = 0;
+    bool done = WriteFile(handle, content.data(), static_cast<DWORD>(content.size()), &written,
+                          nullptr) != 0 &&
+                written == content.size() && FlushFileBuffers(handle) != 0;
+    const std::error_code error(done ? 0 : static_cast<int>(GetLastError()),
+                                std::system_category());
+    done = CloseHandle(handle) != 0 && done;
 #else
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool flushed = ::fsync(fd) == 0;
-  ::close(fd);
-  return flushed;
+    struct stat old {};
+    const bool keepMode = ::stat(replaced.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          ownerOnly ? 0600 : 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      ThrowFileFailure(std::error_code(errno, std::generic_category()));
+    }
+    bool done = !keepMode || ::fchmod(fd, old.st_mode & 0777) == 0;
+    for (std::size_t at = 0; done && at < content.size();) {
+      const ssize_t written = ::write(fd, content.data() + at, content.size() - at);
+      if (written < 0 && errno == EINTR) continue;
+      done = written > 0;
+      if (done) at += static_cast<std::size_t>(written);
+    }
+    done = done && ::fsync(fd) == 0;
+    const std::error_code error(done ? 0 : errno, std::generic_category());
+    done = ::close(fd) == 0 && done;
 #endif
+    if (!done) {
+      std::error_code ignored;
+      fs::remove(path, ignored);
+      if (error) ThrowFileFailure(error);
+      throw Failure(kFileAccess, "Path/File access error");
+    }
+    return path;
+  }
+  throw Failure(kFileAccess, "Path/File access error: no free name for a temporary file");
 }
 
 void FlushFolderToDisk(const fs::path& file) {
 #if !defined(_WIN32)
   // Best effort: the new file is already in place, and some file systems refuse to flush a
   // folder. NTFS journals the rename itself, so Windows needs nothing here.
-  (void)FlushToDisk(file.has_parent_path() ? file.parent_path() : fs::path("."));
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
 #else
   (void)file;
 #endif
+}
+
+// Says in the log, in one line, why the settings file could not be read and where it is now.
+void SayWhereItIsKept(ErrorReporter& log, const std::string& why, const fs::path& kept) {
+  try {
+    throw Failure(kFileAccess, why + "; the file is kept as " + Utf8Text(kept));
+  } catch (...) {
+    log.ReportError("Error Reading ini File", "File Error");
+  }
 }
 
 // The folder as a path that compares by its parts: symbolic links and "." resolved, the
@@ -380,15 +510,25 @@ bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
   fs::path path = FilePath(vars.AppFolder + kIniFileName);
   std::error_code error;
   fs::file_status status = fs::status(path, error);
+  bool preset = false;
   if (status.type() == fs::file_type::not_found && !vars.PresetFolder.empty()) {
     path = FilePath(vars.PresetFolder + kIniFileName);
     status = fs::status(path, error);
+    preset = true;
   }
   if (status.type() == fs::file_type::not_found) return false;
   if (error) ThrowFileFailure(error);
   if (!fs::is_regular_file(status)) throw Failure(kFileAccess, "Path/File access error");
 
-  const std::string content = ReadWholeFile(path);
+  std::string content;
+  try {
+    content = EightBitText(Files().ReadWholeFile(path));
+  } catch (const Failure& failure) {
+    // Someone's settings are in there, only not for this panel to read: the save must not put
+    // the start-up values in their place. (The preset is never written anyway.)
+    if (!preset) vars.UnreadableIni = failure.Description();
+    throw;
+  }
 
   std::string_view scrambledPassword;
   EntryReader entries(content);
@@ -408,38 +548,44 @@ bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers) {
   return true;
 }
 
-bool WriteIniFile(const Variables& vars, ErrorReporter& log) {
+bool WriteIniFile(Variables& vars, ErrorReporter& log) {
   const fs::path path = FilePath(vars.AppFolder + kIniFileName);
-  const fs::path tempPath = FilePath(vars.AppFolder + kIniFileName + kIniTempSuffix);
-  bool tempCreated = false;
+  const fs::path keptPath = FilePath(vars.AppFolder + kIniFileName + kUnreadableSuffix);
+  fs::path tempPath;
+  bool keptAside = false;
   try {
     // Everything that can fail without touching the disk (the password scrambling) is done
-    // before the temporary file is opened.
+    // before the temporary file is made. The user's own copy carries a user name and a
+    // password: a new one is for that user's eyes only.
     const std::string content = IniFileContent(vars);
+    tempPath = WriteNewFile(vars.AppFolder, content, path, !vars.PresetFolder.empty());
 
-    std::ofstream file(tempPath, std::ios::binary | std::ios::trunc);
-    if (!file) throw Failure(kFileAccess, "Path/File access error");
-    tempCreated = true;
     std::error_code error;
-    if (!vars.PresetFolder.empty()) {
-      // The user's own copy carries a user name and a password: for that user's eyes only.
-      fs::permissions(tempPath, fs::perms::owner_read | fs::perms::owner_write, error);
-      if (error) ThrowFileFailure(error);
+    if (!vars.UnreadableIni.empty()) {
+      // The file the panel could not read moves aside (replacing an older one) just before the
+      // new one takes its name. One that has gone meanwhile needs no keeping.
+      Files().Rename(path, keptPath, error);
+      if (error && error != std::errc::no_such_file_or_directory) ThrowFileFailure(error);
+      keptAside = !error;
     }
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
-    file.close();
-    if (!file || !FlushToDisk(tempPath)) throw Failure(kFileAccess, "Path/File access error");
-
-    fs::rename(tempPath, path, error);
-    if (error) ThrowFileFailure(error);
+    Files().Rename(tempPath, path, error);
+    if (error) {
+      std::error_code ignored;
+      if (keptAside) Files().Rename(keptPath, path, ignored);
+      keptAside = false;
+      ThrowFileFailure(error);
+    }
+    tempPath.clear();
     FlushFolderToDisk(path);
-    return true;
   } catch (...) {
     log.ReportError("Error Writing ini File", "File Error");
-    if (tempCreated) {
+    if (!tempPath.empty()) {
       std::error_code ignored;
       fs::remove(tempPath, ignored);
     }
     return false;
   }
+  if (keptAside) SayWhereItIsKept(log, vars.UnreadableIni, keptPath);
+  vars.UnreadableIni.clear();
+  return true;
 }

@@ -44,10 +44,14 @@ void ProgramSetup(Variables& vars, LinkTimers& timers, ErrorReporter& log,
 // Reads AppFolder + "qevntpnl.ini", or the preset in PresetFolder when AppFolder has none.
 // False when there is neither (nothing changed); true after
 // reading it, re-timing the poll timer and applying the window order. A failure while reading
-// is thrown to the caller (a Failure), with the settings stored before it kept.
+// is thrown to the caller (a Failure), with the settings stored before it kept; when AppFolder's
+// file could not be read at all, UnreadableIni says why. A file with a UTF-8 or UTF-16
+// byte-order mark is read as the text it holds.
 bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers);
 
-// Writes all settings to AppFolder, replacing the file atomically and durably; an installed
-// copy's file is readable by its owner only. False after a failure, which has been recorded;
-// the old file is then still whole.
-bool WriteIniFile(const Variables& vars, ErrorReporter& log);
+// Writes all settings to AppFolder, replacing the file atomically and durably, with the
+// permissions it had (a new one in the user's own folder is readable by its owner only). A file
+// that ReadIniFile could not read (UnreadableIni) is first kept aside as
+// "qevntpnl.ini.unreadable", and the log says so. False after a failure, which has been
+// recorded; the old file is then still whole.
+bool WriteIniFile(Variables& vars, ErrorReporter& log);

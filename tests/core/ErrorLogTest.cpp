@@ -1,7 +1,9 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -9,7 +11,12 @@
 #include "setup/ErrorLog.h"
 #include "setup/Failure.h"
 #include "support/Bytes.h"
+#include "support/FaultyFiles.h"
 #include "support/TempFolder.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -82,6 +89,11 @@ class ErrorLogTest : public ::testing::Test {
     } catch (...) {
       log.ReportError(message, location);
     }
+  }
+
+  std::size_t FilesInFolder() const {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()));
   }
 
   TempFolder folder;
@@ -226,6 +238,70 @@ TEST_F(ErrorLogTest, ATakenArchiveNameKeepsTheLineInTheLogUntilALaterMinute) {
   EXPECT_EQ(lines[7], "QEV Zozudo Soft Panel Error Logfile");
 }
 
+// Another program holds the full log (a viewer or a virus scanner on Windows, chattr +i on
+// Linux): it cannot be moved aside. It goes on growing within the minute's budget, the move is
+// tried once a minute and never leaves a copy, and no report is lost. Let go, the whole log
+// goes into one archive.
+TEST_F(ErrorLogTest, AHeldFullLogGrowsWithinTheBudgetAndIsArchivedOnceWhenLetGo) {
+  FaultyFiles files;
+  files.held.insert("Errorlog.txt");
+  const std::string full(1024000, 'x');
+  folder.Write("Errorlog.txt", full);
+
+  // Ten minutes of a flood, two reports taking turns.
+  const int minutes = 10;
+  for (int minute = 5; minute < 5 + minutes; ++minute) {
+    clock.now.minute = minute;
+    for (int i = 0; i < 20000; ++i) {
+      Report(6, "Overflow", i % 2 ? "Error Processing Command" : "Error Trimming Buffer",
+             "Decode Error");
+    }
+  }
+  const std::string held = folder.Read("Errorlog.txt");
+  const std::size_t grown = held.size() - full.size();
+  std::cout << "held log, " << minutes
+            << " minutes of 20,000 reports a minute: " << FilesInFolder() - 1
+            << " archives, the log grew by " << grown << " bytes (" << grown / minutes
+            << " a minute)\n";
+  EXPECT_EQ(FilesInFolder(), 1u);
+  EXPECT_EQ(files.refused, minutes);
+  EXPECT_EQ(held.substr(0, full.size()), full);
+  EXPECT_LE(grown, minutes * 64u * 1024);
+  EXPECT_EQ(Count(held, "Errorlog.txt could not be moved aside"), 1u);
+  EXPECT_EQ(Count(held, "more reports in minute"), 2u * (minutes - 1));
+
+  files.held.clear();
+  clock.now.minute = 15;
+  Report(5, "x", "Error Loading Form", "Program Error");
+  EXPECT_EQ(folder.Read("Errorlog 031720 1415.txt"), held);
+  EXPECT_EQ(FilesInFolder(), 2u);
+  const std::vector<std::string> lines = Lines(folder.Read("Errorlog.txt"));
+  ASSERT_EQ(lines.size(), 14u);  // the header, last minute's two summaries, the report
+  EXPECT_EQ(lines[13].substr(60), "Error Loading Form: Error # 5 - x");
+}
+
+#if defined(_WIN32)
+// A log viewer reads the log, letting others write it but not move it.
+TEST_F(ErrorLogTest, ALogAViewerHoldsOpenIsAppendedToAndNeverCopied) {
+  const std::string full(1024000, 'x');
+  folder.Write("Errorlog.txt", full);
+  const HANDLE viewer =
+      CreateFileW(folder.File("Errorlog.txt").c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+  for (int minute = 5; minute < 8; ++minute) {
+    clock.now.minute = minute;
+    Report(5, "x", "Error Loading Form", "Program Error");
+  }
+  CloseHandle(viewer);
+
+  EXPECT_EQ(FilesInFolder(), 1u);
+  const std::string grown = folder.Read("Errorlog.txt");
+  EXPECT_EQ(grown.substr(0, full.size()), full);
+  EXPECT_EQ(Count(grown, "Error Loading Form: Error # 5 - x"), 3u);
+}
+#endif
+
 TEST_F(ErrorLogTest, AnUnwritableLogReportsItsOwnFailureOnceAndCarriesOn) {
   fs::create_directory(folder.File("Errorlog.txt"));  // a folder where the log file must go
 
@@ -321,6 +397,34 @@ TEST_F(ErrorLogTest, AlternatingReportsStayWithinTheBudgetAndAreAllAccountedFor)
   EXPECT_EQ(accounted, 3LL * perMinute);
 }
 
+#if defined(_WIN32)
+// The user's short date and long time as Windows renders them, whatever the C library would.
+TEST(SystemClock, RendersTheUsersShortDateAndLongTimeAsWindowsDoes) {
+  const LocalDateTime afternoon{2020, 3, 17, 14, 5, 9};
+  const LocalDateTime midnight{2020, 3, 17, 0, 0, 0};
+  EXPECT_EQ(WindowsDateTime(afternoon, L"en-US"), "3/17/2020 2:05:09 PM");
+  EXPECT_EQ(WindowsDateTime(midnight, L"en-US"), "3/17/2020");
+  // Windows writes the German short date with leading zeros, Wine's locale data without.
+  EXPECT_THAT(WindowsDateTime(afternoon, L"de-DE"),
+              ::testing::AnyOf("17.03.2020 14:05:09", "17.3.2020 14:05:09"));
+  EXPECT_THAT(WindowsDateTime(midnight, L"de-DE"), ::testing::AnyOf("17.03.2020", "17.3.2020"));
+
+  // The clock follows the forms the user has chosen.
+  wchar_t shortDate[80];
+  wchar_t longTime[80];
+  ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, shortDate, 80), 0);
+  ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, longTime, 80), 0);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"yyyy-MM-dd");
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, L"HH.mm.ss");
+  const SystemClock clock;
+  const std::string chosen = clock.GeneralDateTime(afternoon);
+  const std::string chosenMidnight = clock.GeneralDateTime(midnight);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, shortDate);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, longTime);
+  EXPECT_EQ(chosen, "2020-03-17 14.05.09");
+  EXPECT_EQ(chosenMidnight, "2020-03-17");
+}
+#else
 TEST(SystemClock, RendersShortDateAndLongTimeAndTheDateAloneAtMidnight) {
   const std::string previous = std::setlocale(LC_TIME, nullptr);
   std::setlocale(LC_TIME, "C");
@@ -329,8 +433,11 @@ TEST(SystemClock, RendersShortDateAndLongTimeAndTheDateAloneAtMidnight) {
   EXPECT_EQ(clock.GeneralDateTime({2020, 3, 17, 0, 0, 0}), "03/17/20");
   EXPECT_EQ(clock.GeneralDateTime({2020, 3, 17, 0, 0, 1}), "03/17/20 00:00:01");
   std::setlocale(LC_TIME, previous.c_str());
+}
+#endif
 
-  const LocalDateTime now = clock.Now();
+TEST(SystemClock, ReadsTheLocalClock) {
+  const LocalDateTime now = SystemClock().Now();
   EXPECT_GE(now.year, 2020);
   EXPECT_GE(now.month, 1);
   EXPECT_LE(now.month, 12);

@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 
 #include "setup/Failure.h"
 #include "setup/Procedures.h"
+#include "support/Bytes.h"
 #include "support/FailureCode.h"
 #include "support/Fakes.h"
+#include "support/FaultyFiles.h"
 #include "support/IniText.h"
 #include "support/TempFolder.h"
 
@@ -29,11 +32,22 @@ class IniFileTest : public ::testing::Test {
     return ReadIniFile(vars, window, window);
   }
 
+  // The names in the folder: a save leaves no temporary file behind.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path())) {
+      names.insert(Utf8Text(entry.path().filename()));
+    }
+    return names;
+  }
+
   TempFolder folder;
   FakeWindow window;
   RecordingReporter reporter;
   Variables vars;
 };
+
+using NameSet = std::set<std::string>;
 
 // The password "abc" is stored as "bdf".
 const IniSettings kWritten{.address = "192.168.1.10",
@@ -56,7 +70,7 @@ TEST_F(IniFileTest, WritesTheThirteenLinesByteForByte) {
   EXPECT_TRUE(WriteIniFile(vars, reporter));
   EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini"}));
 }
 
 TEST_F(IniFileTest, WritesStartUpValuesAndNegativeNumbersPlainly) {
@@ -179,13 +193,128 @@ TEST_F(IniFileTest, APasswordThatCannotBeUnscrambledFailsKeepingWhatWasRead) {
 
 TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWholeAndIsReported) {
   folder.Write(kIniFileName, kWrittenFile);
-  fs::create_directory(folder.File("qevntpnl.ini.tmp"));  // in the way of the new file
+  FaultyFiles files;
+  files.held.insert(kIniFileName);  // another program keeps it from being replaced
 
   EXPECT_FALSE(WriteIniFile(vars, reporter));
   EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
-  EXPECT_TRUE(fs::is_directory(folder.File("qevntpnl.ini.tmp")));
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini"}));
+}
+
+#if !defined(_WIN32)
+// In a folder others may write, a link planted where the temporary file went would have had
+// the settings written over its target, and the link put in the file's place.
+TEST_F(IniFileTest, ALinkPlantedAtATemporaryNameIsNeverWrittenThrough) {
+  fs::create_directory(folder.File("elsewhere"));
+  folder.Write("elsewhere/victim", "untouched");
+  fs::create_symlink(folder.File("elsewhere/victim"), folder.File("qevntpnl.ini.tmp"));
+  Apply(kWritten, vars);
+  vars.Password = "abc";
+
+  EXPECT_TRUE(WriteIniFile(vars, reporter));
+  EXPECT_EQ(folder.Read("elsewhere/victim"), "untouched");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.File(kIniFileName))));
+  EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
+  EXPECT_EQ(Names(), (NameSet{"elsewhere", "qevntpnl.ini", "qevntpnl.ini.tmp"}));
+}
+
+TEST_F(IniFileTest, ARewriteKeepsTheFilesPermissions) {
+  const auto modeOf = [&] { return fs::status(folder.File(kIniFileName)).permissions(); };
+  ASSERT_TRUE(WriteIniFile(vars, reporter));
+  const fs::perms fresh = modeOf();  // a new file, as the user's umask has it
+
+  for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                               fs::perms::owner_read | fs::perms::group_read}) {
+    fs::permissions(folder.File(kIniFileName), mode);
+    ASSERT_TRUE(WriteIniFile(vars, reporter));
+    EXPECT_EQ(modeOf(), mode);
+  }
+  fs::remove(folder.File(kIniFileName));
+  ASSERT_TRUE(WriteIniFile(vars, reporter));
+  EXPECT_EQ(modeOf(), fresh);
+}
+#endif
+
+// Another user's file (or, on Windows, one another program held at start) cannot be read: the
+// panel runs on its start-up values, and its first save keeps that file aside, not losing the
+// administrator's address and password.
+TEST_F(IniFileTest, AFileThatCouldNotBeReadIsKeptAsideByTheFirstSave) {
+  folder.Write(kIniFileName, kWrittenFile);
+  folder.Write("qevntpnl.ini.unreadable", "kept by an earlier run");
+  {
+    FaultyFiles files;
+    files.unreadable.insert(kIniFileName);
+    EXPECT_EQ(FailureCodeOf([&] { ReadIniFile(vars, window, window); }), kFileAccess);
+  }
+  EXPECT_EQ(vars.ServerAddress, "");
+
+  EXPECT_TRUE(WriteIniFile(vars, reporter));
+  EXPECT_EQ(folder.Read("qevntpnl.ini.unreadable"), kWrittenFile);
+  EXPECT_EQ(folder.Read(kIniFileName), IniText({}));
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  const RecordingReporter::Report& said = reporter.reports[0];
+  EXPECT_EQ(said.message, "Error Reading ini File");
+  EXPECT_EQ(said.location, "File Error");
+  EXPECT_TRUE(Contains(said.description, "Permission denied")) << said.description;
+  EXPECT_TRUE(said.description.ends_with("; the file is kept as " +
+                                         Utf8Text(folder.File("qevntpnl.ini.unreadable"))))
+      << said.description;
+
+  // The panel's own file is now in place: later saves replace it as usual.
+  EXPECT_TRUE(WriteIniFile(vars, reporter));
+  EXPECT_EQ(folder.Read("qevntpnl.ini.unreadable"), kWrittenFile);
+  EXPECT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini", "qevntpnl.ini.unreadable"}));
+
+#if defined(_WIN32)
+  // An editor or a virus scanner holds the file, sharing nothing, while the panel starts.
+  fs::remove(folder.File("qevntpnl.ini.unreadable"));
+  folder.Write(kIniFileName, kWrittenFile);
+  Variables next;
+  ProgramSetup(next, window, reporter, {folder.Text()});
+  const HANDLE held = CreateFileW(folder.File(kIniFileName).c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FailureCodeOf([&] { ReadIniFile(next, window, window); }), kFileAccess);
+  CloseHandle(held);
+  EXPECT_TRUE(WriteIniFile(next, reporter));
+  EXPECT_EQ(folder.Read("qevntpnl.ini.unreadable"), kWrittenFile);
+  EXPECT_EQ(reporter.reports.size(), 2u);
+#endif
+}
+
+namespace {
+
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+}  // namespace
+
+// Notepad's "UTF-8" and "Unicode" (UTF-16) start the file with a byte-order mark. The settings
+// are read from the text, the first line's too; a character the panel's 8-bit text lacks is "?".
+TEST_F(IniFileTest, AFileWithAByteOrderMarkIsReadAsTheTextItHolds) {
+  const std::u16string text = u"Input=7\r\nUser Name=Zo\u00EB\u5C71\r\nIP Address=10.0.0.9\r\n";
+  const std::string utf8 =
+      "\xEF\xBB\xBFInput=7\r\nUser Name=Zo\xC3\xAB\xE5\xB1\xB1\r\nIP Address=10.0.0.9\r\n";
+  for (const std::string& content : {utf8, Utf16(text, false), Utf16(text, true)}) {
+    ProgramSetup(vars, window, reporter, {folder.Text()});
+    ASSERT_TRUE(ReadContent(content));
+    EXPECT_EQ(vars.SelectedSource, 7);
+    EXPECT_EQ(vars.UserName, "Zo\xEB?");
+    EXPECT_EQ(vars.ServerAddress, "10.0.0.9");
+  }
+  ASSERT_TRUE(WriteIniFile(vars, reporter));
+  EXPECT_EQ(folder.Read(kIniFileName),
+            IniText({.address = "10.0.0.9", .input = 7, .userName = "Zo\xEB?"}));
 }
 
 // The new file is written, but it cannot take the old one's place: the save fails, says so,
@@ -194,7 +323,7 @@ TEST_F(IniFileTest, ASaveThatCannotReplaceTheFileRemovesItsTemporaryFile) {
   fs::create_directories(folder.File("qevntpnl.ini") / "in the way");
   EXPECT_FALSE(WriteIniFile(vars, reporter));
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini"}));
 #if defined(_WIN32)
   // Another program (an editor, a virus scanner) holds the file open without sharing it.
   fs::remove_all(folder.File("qevntpnl.ini"));
@@ -205,7 +334,7 @@ TEST_F(IniFileTest, ASaveThatCannotReplaceTheFileRemovesItsTemporaryFile) {
   EXPECT_FALSE(WriteIniFile(vars, reporter));
   CloseHandle(held);
   EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini"}));
   EXPECT_EQ(reporter.reports.size(), 2u);
 #endif
 }
@@ -217,7 +346,7 @@ TEST_F(IniFileTest, APasswordThatCannotBeScrambledLeavesTheOldFileWhole) {
   EXPECT_FALSE(WriteIniFile(vars, reporter));
   EXPECT_EQ(folder.Read(kIniFileName), kWrittenFile);
   EXPECT_TRUE(reporter.Has("Error Writing ini File", "File Error"));
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(Names(), (NameSet{"qevntpnl.ini"}));
 }
 
 TEST_F(IniFileTest, DamagedFilesNeverCrashAndYieldWhatTheyCan) {

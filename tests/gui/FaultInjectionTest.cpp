@@ -30,6 +30,7 @@
 #include "setup/Procedures.h"
 #include "support/Bytes.h"
 #include "support/Fakes.h"
+#include "support/FaultyFiles.h"
 #include "support/GuiHelpers.h"
 #include "support/IniText.h"
 #include "support/PanelTest.h"
@@ -238,6 +239,15 @@ class FaultInjection : public PanelTest {
           return window->vars().ReceiveBuffer.size() < 64 && Near(FaceColour(*on), 192, 255, 255);
         },
         timeoutMs);
+  }
+
+  // Temporary files that saves left behind in the panel's folder.
+  int TemporaryFiles() const {
+    int count = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path())) {
+      if (Utf8Text(entry.path().filename()).ends_with(".tmp")) ++count;
+    }
+    return count;
   }
 
   // The server polls and the panel must answer, however long that takes within bounds.
@@ -670,14 +680,15 @@ INSTANTIATE_TEST_SUITE_P(Messages, CostlyFlood, ::testing::ValuesIn(kCostly),
                          [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------------------------------------
-// The configuration cannot be written while the panel runs. Tests run as root, which ignores
-// permissions: a directory stands where the temporary file must go.
+// The configuration cannot be written while the panel runs: another program holds the file,
+// which tests running as root (no permission stops them) play through the file system.
 
 TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInMemory) {
   const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
+  FaultyFiles files;
+  files.held.insert("qevntpnl.ini");
   window->vars().SelectedSource = 7;
   window->vars().SelectedConsole = 12;
 
@@ -692,16 +703,16 @@ TEST_F(FaultInjection, AnUnwritableConfigurationKeepsTheOldFileAndTheSettingsInM
   EXPECT_EQ(window->vars().SelectedSource, 7);
 
   // With the way clear, the next close saves what the operator chose.
-  ASSERT_TRUE(fs::remove(folder.File("qevntpnl.ini.tmp")));
+  files.held.clear();
   window->show();
   window->close();
   const std::string saved = folder.Read("qevntpnl.ini");
   const bool kept = Contains(saved, "\r\nInput=7\r\nConsole=12\r\n");
   EXPECT_TRUE(kept) << saved;
   EXPECT_EQ(Count(saved, "\r\n"), 13u);
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(TemporaryFiles(), 0);
   Figure(
-      "unwritable configuration: closing with a directory in the temporary file's place "
+      "unwritable configuration: closing while another program holds the file "
       "logged " +
       std::to_string(ReportLines(log)) + " line(s); the old file (" +
       std::to_string(original.size()) + " bytes) " +
@@ -713,7 +724,8 @@ TEST_F(FaultInjection, AnUnwritableConfigurationAndLogEndQuietly) {
   const std::string original = Ini(server.Port(), 1, 20);
   StartPanel(original);
   ASSERT_TRUE(LinkUp());
-  ASSERT_TRUE(fs::create_directory(folder.File("qevntpnl.ini.tmp")));
+  FaultyFiles files;
+  files.held.insert("qevntpnl.ini");
   ASSERT_TRUE(fs::create_directory(folder.File("Errorlog.txt")));
   const auto entries = [&] {
     std::set<fs::path> names;
@@ -846,7 +858,7 @@ TEST_P(DamagedConfiguration, ThePanelStartsUsesWhatItCanAndKeepsTheFileUntilClos
   const bool complete = saved.starts_with("[CONFIGURATION]\r\nSETUP\r\nIP Address=") &&
                         saved.ends_with("\r\n") && Count(saved, "\r\n") == 13;
   ASSERT_TRUE(complete) << saved.substr(0, 200);
-  EXPECT_FALSE(folder.Exists("qevntpnl.ini.tmp"));
+  EXPECT_EQ(TemporaryFiles(), 0);
   Variables r;
   r.AppFolder = folder.WithSeparator();
   FakeWindow fake;

@@ -11,6 +11,7 @@
 #include "app/frmMain.h"
 #include "setup/frmSetup.h"
 #include "support/Bytes.h"
+#include "support/FaultyFiles.h"
 #include "support/ModalDriver.h"
 #include "support/PanelTest.h"
 
@@ -187,8 +188,9 @@ TEST_F(SetupDialog, AddressWithoutThreeDotsAndATailIsRefused) {
 }
 
 TEST_F(SetupDialog, FailedSaveKeepsTheDialogOpenWithTheNewSettingsInForce) {
-  // The new file is written beside the old one first; a directory in its place makes that fail.
-  ASSERT_TRUE(std::filesystem::create_directory(folder.File("qevntpnl.ini.tmp")));
+  // The new file cannot take the settings file's name: another program holds it.
+  FaultyFiles files;
+  files.held.insert("qevntpnl.ini");
   Open();
   Port()->setText("1251");
   Ok();
