@@ -81,7 +81,7 @@ std::string SelectorList::UnselectedFace(int rowsShown) const {
   if (stored_ >= 1 && stored_ < rowsShown) return Entry(stored_);
   // The entry's number without a name: "[0041]".
   std::string face = EntryText({}, stored_, minDigits_).substr(1);
-  if (rowsShown > 0) face += " not in the list";
+  if (rowsShown > 0) face += " not listed";
   return face;
 }
 

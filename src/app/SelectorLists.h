@@ -24,7 +24,7 @@ class SelectorList {
   // What the closed list shows while it has no entry selected, so that the number the buttons
   // act on is always on screen: "Undefined" for 16383; the stored number's entry when the
   // shown list has it (a refill that stopped at a missing name); otherwise the number in the
-  // list's format, "[0041]", with " not in the list" once the server's list is shown
+  // list's format, "[0041]", with " not listed" once the server's list is shown
   // (rowsShown above 0).
   std::string UnselectedFace(int rowsShown) const;
 

@@ -548,7 +548,7 @@ TEST_F(Selectors, AClosedListWithNothingSelectedShowsTheNumberTheButtonsActOn) {
   SetInputNames(vars, NumberedNames("In", 16));
   window->LoadInputCombo();
   EXPECT_EQ(source->currentIndex(), -1);
-  EXPECT_EQ(shown(source), "[0041] not in the list");
+  EXPECT_EQ(shown(source), "[0041] not listed");
 
   // A short console table stops the refill, but the stored console is in what it shows.
   vars.ConsoleNames = {"Desk 1", "Desk 2"};
