@@ -1,11 +1,15 @@
 #include "setup/InstallerPreset.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "app/Variables.h"
 #include "protocol/LinkTimers.h"
 #include "setup/AddressCheck.h"
+#include "setup/Failure.h"
 #include "setup/FilePath.h"
 #include "setup/NumberText.h"
 #include "setup/Procedures.h"
@@ -23,6 +27,18 @@ class NoTimers : public LinkTimers {
   void SetPollTimerInterval(std::int32_t) override {}
   void EnableDecodeTimer() override {}
 };
+
+constexpr const char* kKeepMark = "keep";
+
+std::filesystem::path PresetPath(const std::string& programFolder) {
+  return FilePath(WithFolderSeparator(programFolder) + kIniFileName);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 InstallerPreset Refused(std::string reason) {
   InstallerPreset preset;
@@ -61,8 +77,38 @@ InstallerPreset CheckInstallerPreset(const std::string& address, const std::stri
   return preset;
 }
 
+void KeepMachinePreset(const std::string& programFolder, InstallerPreset& preset) {
+  if (preset.outcome != InstallerPreset::Outcome::None) return;
+  std::ifstream file(PresetPath(programFolder), std::ios::binary);
+  if (!file) return;
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) return;
+  preset.outcome = InstallerPreset::Outcome::Keep;
+  preset.kept = std::move(bytes);
+}
+
 bool WriteInstallerPreset(const std::string& programFolder, const InstallerPreset& preset,
                           ErrorReporter& log) {
+  if (preset.outcome == InstallerPreset::Outcome::Keep) {
+    // Through a file beside it, as the panel replaces its own: the preset is whole or not
+    // touched.
+    const std::filesystem::path path = PresetPath(programFolder);
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    try {
+      std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+      file.write(preset.kept.data(), static_cast<std::streamsize>(preset.kept.size()));
+      file.close();
+      if (!file) throw Failure(kFileAccess, "Path/File access error");
+      std::filesystem::rename(temporary, path);
+      return true;
+    } catch (...) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      log.ReportError("Error Writing ini File", "File Error");
+      return false;
+    }
+  }
   // The settings the panel starts with, placed beside the program: the file is then the very
   // one the panel itself would write there.
   Variables vars;
@@ -76,11 +122,23 @@ bool WriteInstallerPreset(const std::string& programFolder, const InstallerPrese
 
 bool RemoveInstallerPreset(const std::string& programFolder) {
   std::error_code error;
-  std::filesystem::remove(FilePath(WithFolderSeparator(programFolder) + kIniFileName), error);
+  std::filesystem::remove(PresetPath(programFolder), error);
   return !error;
 }
 
+// folder|address|port to write a preset, folder|keep|bytes in hexadecimal to put one back (an
+// address is never "keep"): the installer's hand-over is text, and a preset may hold any byte.
 std::string InstallerPresetData(const std::string& programFolder, const InstallerPreset& preset) {
+  if (preset.outcome == InstallerPreset::Outcome::Keep) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (const char c : preset.kept) {
+      const auto byte = static_cast<unsigned char>(c);
+      hex += digits[byte >> 4];
+      hex += digits[byte & 0x0F];
+    }
+    return programFolder + "|" + kKeepMark + "|" + hex;
+  }
   return programFolder + "|" + preset.address + "|" +
          (preset.port ? std::to_string(*preset.port) : std::string());
 }
@@ -94,7 +152,19 @@ bool ParseInstallerPresetData(const std::string& data, std::string& programFolde
   preset = {};
   preset.outcome = InstallerPreset::Outcome::Write;
   preset.address = data.substr(first + 1, second - first - 1);
-  const std::string port = data.substr(second + 1);
-  if (!port.empty()) preset.port = static_cast<std::int32_t>(WholeNumber(port));
+  const std::string rest = data.substr(second + 1);
+  if (preset.address == kKeepMark) {
+    preset.outcome = InstallerPreset::Outcome::Keep;
+    preset.address.clear();
+    if (rest.size() % 2 != 0) return false;
+    for (std::size_t i = 0; i < rest.size(); i += 2) {
+      const int high = HexDigit(rest[i]);
+      const int low = HexDigit(rest[i + 1]);
+      if (high < 0 || low < 0) return false;
+      preset.kept += static_cast<char>(high * 16 + low);
+    }
+    return !programFolder.empty();
+  }
+  if (!rest.empty()) preset.port = static_cast<std::int32_t>(WholeNumber(rest));
   return !programFolder.empty() && !preset.address.empty();
 }

@@ -112,3 +112,33 @@ TEST(InstallerPreset, TheCheckedPresetReachesTheWritingStepWhole) {
   EXPECT_FALSE(ParseInstallerPresetData("", folder, handed));
   EXPECT_FALSE(ParseInstallerPresetData("C:\\only a folder\\", folder, handed));
 }
+
+// An install without the properties over a machine with a preset (an upgrade) puts that preset
+// back byte for byte, whatever it holds, once the older version's removal has taken it.
+TEST(InstallerPreset, AnUpgradeWithoutPropertiesKeepsTheMachinesPresetByteForByte) {
+  TempFolder folder;
+  const std::string bytes = IniText(PresetFile("10.1.2.3", 1251)) + "User Name=a|b\xFF\r\n";
+  folder.Write(kIniFileName, bytes);
+
+  InstallerPreset checked = CheckInstallerPreset("", "");
+  KeepMachinePreset(folder.Text(), checked);
+  ASSERT_EQ(checked.outcome, Outcome::Keep);
+
+  std::string programFolder;
+  InstallerPreset handed;
+  ASSERT_TRUE(ParseInstallerPresetData(InstallerPresetData(folder.WithSeparator(), checked),
+                                       programFolder, handed));
+  ASSERT_TRUE(RemoveInstallerPreset(folder.Text()));
+  RecordingReporter log;
+  ASSERT_TRUE(WriteInstallerPreset(programFolder, handed, log));
+  EXPECT_EQ(folder.Read(kIniFileName), bytes);
+
+  // Given properties win, and a machine without a preset keeps none.
+  InstallerPreset given = CheckInstallerPreset("10.9.9.9", "");
+  KeepMachinePreset(folder.Text(), given);
+  EXPECT_EQ(given.outcome, Outcome::Write);
+  ASSERT_TRUE(RemoveInstallerPreset(folder.Text()));
+  InstallerPreset none = CheckInstallerPreset("", "");
+  KeepMachinePreset(folder.Text(), none);
+  EXPECT_EQ(none.outcome, Outcome::None);
+}

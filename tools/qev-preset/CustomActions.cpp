@@ -3,7 +3,8 @@
 // an administrator deploying to many desks looks when a desk did not get its preset.
 //
 //   CheckPreset (immediate, before anything is changed): takes SERVERADDRESS and SERVERPORT,
-//     refuses what Setup would refuse, and hands the checked preset to WritePreset.
+//     refuses what Setup would refuse, and hands the checked preset to WritePreset; without
+//     them it hands over the machine's preset, if there is one, so an upgrade keeps it.
 //   WritePreset (deferred, as the system): writes qevntpnl.ini beside the installed program.
 //   RemovePreset (deferred, on uninstall but not on an upgrade): takes it away again.
 
@@ -84,8 +85,10 @@ __declspec(dllexport) UINT __stdcall RemovePreset(MSIHANDLE install);
 }
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckPreset(MSIHANDLE install) {
-  const InstallerPreset preset =
+  InstallerPreset preset =
       CheckInstallerPreset(Property(install, L"SERVERADDRESS"), Property(install, L"SERVERPORT"));
+  const std::string folder = Property(install, L"INSTALLDIR");
+  KeepMachinePreset(folder, preset);
   switch (preset.outcome) {
     case InstallerPreset::Outcome::None:
       Say(install, "no SERVERADDRESS given: no preset; each user's first run asks for the server");
@@ -94,10 +97,14 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckPreset(MSIHANDLE install) {
     case InstallerPreset::Outcome::Refused:
       Say(install, preset.reason, true);
       return ERROR_INSTALL_FAILURE;
+    case InstallerPreset::Outcome::Keep:
+      Say(install, "no SERVERADDRESS given: keeping this machine's preset " + folder +
+                       "qevntpnl.ini as it is");
+      MsiSetPropertyW(install, L"WritePreset", Wide(InstallerPresetData(folder, preset)).c_str());
+      return ERROR_SUCCESS;
     case InstallerPreset::Outcome::Write:
       break;
   }
-  const std::string folder = Property(install, L"INSTALLDIR");
   Say(install, "preset for the Server Module at " + preset.address + ", " +
                    (preset.port ? "port " + std::to_string(*preset.port)
                                 : std::string("the start-up port")) +
@@ -115,7 +122,11 @@ extern "C" __declspec(dllexport) UINT __stdcall WritePreset(MSIHANDLE install) {
   }
   InstallLog log(install);
   if (!WriteInstallerPreset(folder, preset, log)) return ERROR_INSTALL_FAILURE;
-  Say(install, "wrote the preset " + folder + "qevntpnl.ini: IP Address=" + preset.address);
+  if (preset.outcome == InstallerPreset::Outcome::Keep) {
+    Say(install, "kept the preset " + folder + "qevntpnl.ini");
+  } else {
+    Say(install, "wrote the preset " + folder + "qevntpnl.ini: IP Address=" + preset.address);
+  }
   return ERROR_SUCCESS;
 }
 
