@@ -54,7 +54,7 @@ note "installed: program, preset, Start-menu entry, list of programs; the panel 
 newer=$WORK/newer.msi
 cmake -DQEV_MSI_VERSION=99.1.2 -DQEV_MSI_OUTPUT="$newer" -P "$WINDOWS_BUILD/packaging/msi.cmake" \
   >"$WORK/newer.out" 2>&1 || fail "could not make a newer package: $(tail -5 "$WORK/newer.out")"
-run_msiexec upgrade.log /i "$newer" ADDLOCAL=Panel,Simulator ||
+run_msiexec upgrade.log /i "$newer" ADDLOCAL=ALL ||
   fail "the upgrade failed: $(tail -5 "$WORK/msiexec.out")"
 if wine reg query "$uninstall_key\\$older" >/dev/null 2>&1; then fail "the older version is still listed"; fi
 wine reg query "$uninstall_key\\$(product_code "$newer")" /v DisplayVersion 2>/dev/null | grep -q 99.1.2 ||
