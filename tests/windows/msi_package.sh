@@ -48,6 +48,8 @@ keep_screenshot "$main" msi-connected
 file_exit "$main"
 test -f "$USER_SETTINGS/qevntpnl.ini" || fail "the panel kept no settings in AppData"
 cmp -s "$WORK/preset.ini" "$INSTALL_DIR/qevntpnl.ini" || fail "the panel changed the preset"
+leftovers=$(find "$INSTALL_DIR" -newer "$WORK/preset.ini" -type f)
+[ -z "$leftovers" ] || fail "the installed panel wrote into Program Files: $leftovers"
 note "installed: program, preset, Start-menu entry, list of programs; the panel connected"
 
 # A newer build of the package, and the simulator asked for this time.
