@@ -43,6 +43,40 @@ if(TARGET qev-server-sim)
   install(TARGETS qev-server-sim RUNTIME DESTINATION . COMPONENT simulator)
 endif()
 
+# The programs are signed as they are installed (after stripping), so the zip, the NSIS
+# installer and the Windows Installer package all carry signed copies; sign.sh does nothing
+# without a certificate (QEV_SIGN_PFX).
+set(QEV_SIGN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/sign.sh)
+foreach(signed qevntpnl:panel qev-server-sim:simulator)
+  string(REPLACE ":" ";" signed ${signed})
+  list(GET signed 0 target)
+  list(GET signed 1 component)
+  if(TARGET ${target})
+    install(CODE "execute_process(COMMAND bash \"${QEV_SIGN_SCRIPT}\"
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${target}.exe\" COMMAND_ERROR_IS_FATAL ANY)"
+      COMPONENT ${component})
+  endif()
+endforeach()
+
+# The Windows Installer package, beside the other two: `cmake --build . --target msi-package` after the
+# build, or the script it runs, with another version or output (Msi.cmake says how).
+if(TARGET qevpreset)
+  set(QEV_MSI_SCRIPT ${CMAKE_BINARY_DIR}/packaging/msi.cmake)
+  file(GENERATE OUTPUT ${QEV_MSI_SCRIPT} CONTENT "# Made by Windows.cmake: the settings of Msi.cmake.
+set(QEV_MSI_BUILD \"${CMAKE_BINARY_DIR}\")
+set(QEV_MSI_SOURCE \"${CMAKE_CURRENT_LIST_DIR}\")
+set(QEV_MSI_PRESET_DLL \"$<TARGET_FILE:qevpreset>\")
+if(NOT DEFINED QEV_MSI_VERSION)
+  set(QEV_MSI_VERSION ${PROJECT_VERSION})
+endif()
+if(NOT DEFINED QEV_MSI_OUTPUT)
+  set(QEV_MSI_OUTPUT \"${CMAKE_BINARY_DIR}/packages/${QEV_WINDOWS_PACKAGE}.msi\")
+endif()
+include(\"${CMAKE_CURRENT_LIST_DIR}/Msi.cmake\")
+")
+  add_custom_target(msi-package COMMAND ${CMAKE_COMMAND} -P ${QEV_MSI_SCRIPT} DEPENDS qevpreset VERBATIM)
+endif()
+
 set(CPACK_GENERATOR "ZIP;NSIS")
 set(CPACK_PACKAGE_NAME qevntpnl)
 set(CPACK_PACKAGE_VENDOR ${QEV_VENDOR})
@@ -70,6 +104,11 @@ string(REPLACE "RequestExecutionLevel admin" "RequestExecutionLevel admin\n  Tar
 if(NOT template MATCHES "Target amd64-unicode")
   message(FATAL_ERROR "CMake's NSIS template no longer has the line the target follows")
 endif()
+# The installer and the uninstaller inside it are signed as NSIS writes them (sign.sh does
+# nothing without a certificate).
+string(REPLACE "Target amd64-unicode" "Target amd64-unicode
+  !finalize 'bash \"${QEV_SIGN_SCRIPT}\" \"%1\"' = 0
+  !uninstfinalize 'bash \"${QEV_SIGN_SCRIPT}\" \"%1\"' = 0" template "${template}")
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/nsis/NSIS.template.in "${template}")
 list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_BINARY_DIR}/nsis)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")

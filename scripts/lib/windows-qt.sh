@@ -3,7 +3,6 @@
 # build uses) and cached by version outside any build folder, so later runs reuse it.
 # Sourced after scripts/lib/packages.sh and scripts/lib/windows.sh.
 
-WINDOWS_QT_VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null | sed 's/+.*//; s/-.*//')
 WINDOWS_QT_CACHE=${QEV_WINDOWS_QT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/qevntpnl}
 
 # The features the panel does not use are off; Debian's source leaves out the Wintab header
@@ -38,14 +37,21 @@ fetch_qt_source() {
 # reach, and a half-built Qt must never pass for a cached one. The build folder and its log
 # stay after a failure; a later run goes on from where it stopped.
 ensure_windows_qt() {
-  local prefix=$WINDOWS_QT_CACHE/qt-$WINDOWS_QT_VERSION-x86_64-w64-mingw32
+  # The cache is named after Debian's Qt on this machine, read once its packages are in place
+  # (on a fresh machine they are not yet when this file is sourced, and an empty version would
+  # name a cache that no later run finds). What apt prints goes to standard error: the caller
+  # reads the folder from standard output.
+  ensure_packages qt6-base-dev qt6-base-dev-tools dpkg-dev ninja-build >&2
+  local version prefix
+  version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/+.*//; s/-.*//')
+  [ -n "$version" ] || { echo "cannot tell the version of Debian's Qt" >&2; return 1; }
+  prefix=$WINDOWS_QT_CACHE/qt-$version-x86_64-w64-mingw32
   if [ ! -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-    ensure_packages qt6-base-dev qt6-base-dev-tools dpkg-dev ninja-build
     local work=$WINDOWS_QT_CACHE/qt-build source jobs
     jobs=$(nproc 2>/dev/null || echo 2)
     mkdir -p "$work"
     source=$(fetch_qt_source "$work") || { echo "cannot fetch Qt's source" >&2; return 1; }
-    echo "Building Qt $WINDOWS_QT_VERSION for Windows once (35 to 60 minutes on 2 cores); log: $work/build.log" >&2
+    echo "Building Qt $version for Windows once (35 to 60 minutes on 2 cores); log: $work/build.log" >&2
     { cmake -S "$source" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$WINDOWS_TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$prefix" \
       -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

@@ -589,3 +589,16 @@ bool WriteIniFile(Variables& vars, ErrorReporter& log) {
   vars.UnreadableIni.clear();
   return true;
 }
+
+void ReplaceIniFile(const std::string& folder, const std::string& content) {
+  const fs::path path = FilePath(folder + kIniFileName);
+  const fs::path tempPath = WriteNewFile(folder, content, path, false);
+  std::error_code error;
+  Files().Rename(tempPath, path, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(tempPath, ignored);
+    ThrowFileFailure(error);
+  }
+  FlushFolderToDisk(path);
+}

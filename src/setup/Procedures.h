@@ -55,3 +55,8 @@ bool ReadIniFile(Variables& vars, PanelWindow& window, LinkTimers& timers);
 // "qevntpnl.ini.unreadable", and the log says so. False after a failure, which has been
 // recorded; the old file is then still whole.
 bool WriteIniFile(Variables& vars, ErrorReporter& log);
+
+// Replaces the configuration file in folder (ending in a separator) by content, the way
+// WriteIniFile does: through a new file of its own beside it, flushed, renamed over the old one,
+// with the old one's permissions. Throws a Failure; the old file is then still whole.
+void ReplaceIniFile(const std::string& folder, const std::string& content);

@@ -3,12 +3,14 @@
 # with the panel taken from the Windows packages and run under Wine, in a Wine prefix of the
 # test's own, against the Linux simulator on loopback.
 #
-# Usage from a test: source lib.sh ZIP INSTALLER SIMULATOR_BINARY
+# Usage from a test: source lib.sh ZIP INSTALLER SIMULATOR_BINARY [MSI BUILD_FOLDER]
 # QEV_WINE_BASE: a ready Wine prefix that each test copies, instead of making its own (slow).
 # QEV_SCREENSHOTS: a folder where keep_screenshot leaves its pictures.
 
 PACKAGE_ZIP=$1
 PACKAGE_SETUP=$2
+PACKAGE_MSI=${4:-}
+WINDOWS_BUILD=${5:-}
 source "$(dirname "${BASH_SOURCE[0]}")/../system/lib.sh" "" "$3"
 
 export WINEPREFIX=$WORK/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
