@@ -14,6 +14,10 @@
 #include "protocol/TCPComm.h"
 
 void TCPComm::ProcessChannelOnOff(std::string_view message) {
+  // Which kinds of word the report said about the chosen channel: those are shown, from the
+  // memory, where the newest word about a channel is the last entry that concerned it.
+  bool onOffSaid = false;
+  bool cueSaid = false;
   try {
     // Bytes of a link that has closed may still be decoded after it: what they report went
     // with that link, and the buttons rest until the next one speaks.
@@ -31,31 +35,15 @@ void TCPComm::ProcessChannelOnOff(std::string_view message) {
                                  entry.console == msg::kUndefinedWire ||
                                  entry.console == msg::kAnyConsoleAlternative;
       if (!chosenSource || !chosenConsole) continue;
-
-      switch (entry.state) {
-        case msg::kOff:
-          window_.SetButtonColour(ChannelButton::Off, kButtonLitYellow);
-          window_.SetButtonColour(ChannelButton::On, kButtonResting);
-          break;
-        case msg::kOn:
-          window_.SetButtonColour(ChannelButton::On, kButtonLitCyan);
-          window_.SetButtonColour(ChannelButton::Off, kButtonResting);
-          break;
-        case msg::kCueOff:
-          window_.SetButtonColour(ChannelButton::Cue, kButtonResting);
-          v_.CueActive = kFalse;
-          break;
-        case msg::kCueOn:
-          window_.SetButtonColour(ChannelButton::Cue, kButtonLitYellow);
-          v_.CueActive = kTrue;
-          break;
-        default:
-          break;  // a state the panel does not show
-      }
+      onOffSaid = onOffSaid || entry.state == msg::kOff || entry.state == msg::kOn;
+      cueSaid = cueSaid || entry.state == msg::kCueOff || entry.state == msg::kCueOn;
     }
   } catch (...) {
+    ShowChosenChannel(onOffSaid, cueSaid);
     log_.ReportError("Error Receiving Channel On Off", "Switcher Message Error");
+    return;
   }
+  ShowChosenChannel(onOffSaid, cueSaid);
 }
 
 void TCPComm::ChooseChannel(std::int16_t source, std::int16_t console) {
@@ -65,15 +53,19 @@ void TCPComm::ChooseChannel(std::int16_t source, std::int16_t console) {
   ShowChosenChannel();
 }
 
-void TCPComm::ShowChosenChannel() {
+void TCPComm::ShowChosenChannel(bool onOff, bool cue) {
   const ChannelStates::Words words =
       channelStates_.Recall(v_.SelectedSource - 1, v_.SelectedConsole - 1);
-  // A known on/off word always lights one of ON and OFF; neither lit is "not known".
-  const bool on = words.onOff == msg::kOn;
-  const bool off = words.onOff == msg::kOff;
-  window_.SetButtonColour(ChannelButton::On, on ? kButtonLitCyan : kButtonResting);
-  window_.SetButtonColour(ChannelButton::Off, off ? kButtonLitYellow : kButtonResting);
-  const bool cueOn = words.cue == msg::kCueOn;
-  window_.SetButtonColour(ChannelButton::Cue, cueOn ? kButtonLitYellow : kButtonResting);
-  v_.CueActive = cueOn ? kTrue : kFalse;
+  if (onOff) {
+    // A known on/off word always lights one of ON and OFF; neither lit is "not known".
+    const bool on = words.onOff == msg::kOn;
+    const bool off = words.onOff == msg::kOff;
+    window_.SetButtonColour(ChannelButton::On, on ? kButtonLitCyan : kButtonResting);
+    window_.SetButtonColour(ChannelButton::Off, off ? kButtonLitYellow : kButtonResting);
+  }
+  if (cue) {
+    const bool cueOn = words.cue == msg::kCueOn;
+    window_.SetButtonColour(ChannelButton::Cue, cueOn ? kButtonLitYellow : kButtonResting);
+    v_.CueActive = cueOn ? kTrue : kFalse;
+  }
 }

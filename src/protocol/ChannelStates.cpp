@@ -105,11 +105,12 @@ void ChannelStates::Remember(std::int32_t source, std::int32_t console, int stat
 }
 
 ChannelStates::Words ChannelStates::Recall(std::int32_t source, std::int32_t console) const {
-  // A selection the wire cannot carry (0 before a list is filled) has no reports.
-  if (!IsWireNumber(source) || !IsWireNumber(console)) return {};
+  // A source the wire cannot carry (0 before a list is filled) has no reports; a console it
+  // cannot carry has only its source's every-console ones.
+  if (!IsWireNumber(source)) return {};
   // The channel's own words and those its source's every-console reports left: the newer of
   // each kind counts.
-  const Slot* own = Find(KeyOf(source, console));
+  const Slot* own = IsWireNumber(console) ? Find(KeyOf(source, console)) : nullptr;
   const Slot* every = Find(KeyOf(source, msg::kUndefinedWire));
   const Slot none;
   const Slot& a = own != nullptr ? *own : none;

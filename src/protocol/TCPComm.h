@@ -84,9 +84,9 @@ class TCPComm {
   // server it concerns, differs from what the lamp shows. Called last by every handler that
   // can change either flag, so the lamp never passes through a state in between.
   void UpdateLinkLamp();
-  // Paints the three buttons with the chosen channel's remembered words (nothing known: at
-  // rest) and sets CueActive to its cue word.
-  void ShowChosenChannel();
+  // Paints the buttons with the chosen channel's remembered words (nothing known: at rest):
+  // ON and OFF from its on/off word, CUE and CueActive from its cue word; by default both.
+  void ShowChosenChannel(bool onOff = true, bool cue = true);
   // The one place the link goes up or down: SocketConnected changes only here, after the poll
   // timer has been told, and the switcher is no longer taken as reported up.
   void SetSocketConnected(Flag16 connected);
