@@ -1,8 +1,6 @@
 #include "setup/InstallerPreset.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -10,6 +8,7 @@
 #include "protocol/LinkTimers.h"
 #include "setup/AddressCheck.h"
 #include "setup/FilePath.h"
+#include "setup/FileSystem.h"
 #include "setup/NumberText.h"
 #include "setup/Procedures.h"
 #include "setup/Settings.h"
@@ -75,12 +74,12 @@ InstallerPreset CheckInstallerPreset(const std::string& address, const std::stri
 
 void KeepMachinePreset(const std::string& programFolder, InstallerPreset& preset) {
   if (preset.outcome != InstallerPreset::Outcome::None) return;
-  std::ifstream file(PresetPath(programFolder), std::ios::binary);
-  if (!file) return;
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return;
+  try {
+    preset.kept = Files().ReadWholeFile(PresetPath(programFolder));
+  } catch (...) {
+    return;  // no preset on this machine, or none that can be read: nothing to keep
+  }
   preset.outcome = InstallerPreset::Outcome::Keep;
-  preset.kept = std::move(bytes);
 }
 
 bool WriteInstallerPreset(const std::string& programFolder, const InstallerPreset& preset,
