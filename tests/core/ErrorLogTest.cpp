@@ -11,6 +11,7 @@
 #include "setup/ErrorLog.h"
 #include "setup/Failure.h"
 #include "support/Bytes.h"
+#include "support/Fakes.h"
 #include "support/FaultyFiles.h"
 #include "support/TempFolder.h"
 
@@ -21,20 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// 17 March 2020, 14:05:09, rendered as a short date and a long time.
-class FakeClock : public Clock {
- public:
-  LocalDateTime Now() const override {
-    ++reads;
-    return now;
-  }
-  std::string GeneralDateTime(const LocalDateTime&) const override { return text; }
-
-  LocalDateTime now{2020, 3, 17, 14, 5, 9};
-  std::string text = "3/17/2020 2:05:09 PM";  // 20 characters
-  mutable int reads = 0;
-};
 
 std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;

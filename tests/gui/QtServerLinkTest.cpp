@@ -36,14 +36,6 @@ TEST(ServerLink, ADroppedLinkIsRetriedAtTheNextTickNotAtTheNextPoll) {
   EXPECT_TRUE(log.reports.empty());
 }
 
-// A clock the test moves by hand.
-class HandClock : public Clock {
- public:
-  LocalDateTime Now() const override { return now; }
-  std::string GeneralDateTime(const LocalDateTime&) const override { return "3/17/2020"; }
-  LocalDateTime now{2020, 3, 17, 14, 5, 9};
-};
-
 // At Refresh Rate 50 a link that stays up gives the poll timer work once in 1,000 s. What the
 // log holds back (here a count of repeats) must not wait for that: the link's host ticks the
 // log every half minute.
@@ -53,7 +45,7 @@ TEST(ServerLink, TheLogsHeldBackCountsAreWrittenWhileThePollTimerSleeps) {
   TempFolder folder;
   Variables vars;
   vars.AppFolder = folder.WithSeparator();
-  HandClock clock;
+  FakeClock clock;
   ErrorLog log(vars, clock);
   FakeWindow window;
   QtServerLink link(vars, window, log);

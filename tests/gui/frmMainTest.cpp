@@ -490,31 +490,6 @@ class ChosenChannel : public Selectors {
   }
 };
 
-// Source 3 is on and in cue on console 5; the operator moves to source 4, never reported, and
-// back; then the link closes.
-TEST_F(ChosenChannel, ButtonsShowTheChosenChannelsWordsAndRestOnceTheLinkCloses) {
-  Variables& vars = window->vars();
-  SetInputNames(vars, NumberedNames("In", 8));
-  vars.SelectedSource = 3;
-  vars.SelectedConsole = 5;
-  window->LoadInputCombo();
-  window->show();
-  vars.SocketConnected = kTrue;
-  window->comm().ProcessChannelOnOff(msg::ChannelReport({{2, 4, msg::kOn}, {2, 4, msg::kCueOn}}));
-  EXPECT_EQ(Faces(), "cyan rest yellow cue");
-
-  QComboBox* list = Child<QComboBox>("cmbSource");
-  list->setFocus();
-  QTest::keyClick(list, Qt::Key_Down);
-  ASSERT_EQ(vars.SelectedSource, 4);
-  EXPECT_EQ(Faces(), "rest rest rest");
-  QTest::keyClick(list, Qt::Key_Up);
-  EXPECT_EQ(Faces(), "cyan rest yellow cue");
-
-  window->comm().DisconnectFromServer();
-  EXPECT_EQ(Faces(), "rest rest rest");
-}
-
 // A refill that changes the stored number (0 from the file becomes "Undefined") repaints too.
 TEST_F(ChosenChannel, ARefillThatChangesTheStoredNumberShowsTheNewChannel) {
   Variables& vars = window->vars();

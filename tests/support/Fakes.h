@@ -8,6 +8,7 @@
 #include "app/PanelWindow.h"
 #include "protocol/LinkTimers.h"
 #include "protocol/SocketComponent.h"
+#include "setup/ErrorLog.h"
 #include "setup/ErrorReporter.h"
 
 // A window, with the link's timers, that records what the core asked of it.
@@ -97,4 +98,19 @@ class RecordingReporter : public ErrorReporter {
   bool Has(std::string_view message, std::string_view location) const;
   // Each report as "location: message", in order: what a test compares at a glance.
   std::vector<std::string> Texts() const;
+};
+
+// A clock the test moves by hand: 17 March 2020, 14:05:09, rendered as a short date and a long
+// time. It counts how often it is read.
+class FakeClock : public Clock {
+ public:
+  LocalDateTime Now() const override {
+    ++reads;
+    return now;
+  }
+  std::string GeneralDateTime(const LocalDateTime&) const override { return text; }
+
+  LocalDateTime now{2020, 3, 17, 14, 5, 9};
+  std::string text = "3/17/2020 2:05:09 PM";  // 20 characters
+  mutable int reads = 0;
 };
